@@ -1,0 +1,25 @@
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(jsoncpp CONFIG REQUIRED)
+find_package(Qt5 5.15 REQUIRED COMPONENTS Core Gui Widgets Network)
+
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
+    libavcodec libavformat libavutil libswscale libswresample)
+pkg_check_modules(ENET REQUIRED IMPORTED_TARGET libenet)
+pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
+
+find_path(LIBYUV_INCLUDE_DIR libyuv.h REQUIRED)
+find_library(LIBYUV_LIBRARY yuv REQUIRED)
+add_library(zucam_libyuv INTERFACE)
+target_include_directories(zucam_libyuv SYSTEM INTERFACE ${LIBYUV_INCLUDE_DIR})
+target_link_libraries(zucam_libyuv INTERFACE ${LIBYUV_LIBRARY})
+add_library(ZuCam::libyuv ALIAS zucam_libyuv)
+
+if(ZUCAM_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+    include(ZuCamTesting)
+endif()
+if(ZUCAM_BUILD_BENCH)
+    find_package(benchmark REQUIRED)
+endif()

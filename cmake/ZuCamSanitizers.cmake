@@ -1,0 +1,5 @@
+if(ZUCAM_SANITIZE)
+    set(_zucam_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_compile_options(${_zucam_san})
+    add_link_options(-fsanitize=address,undefined)
+endif()
