@@ -25,4 +25,9 @@ public:
     virtual zu::QAdbTools* AdbTools() = 0;
     // Schedules the ADB tools object for deletion, if one exists.
     virtual void ReleaseAdbTools() = 0;
+    // The level meter of the virtual microphone (0..10); may be called from
+    // any thread, the host forwards it to its window when it has one.
+    virtual void UpdateVolumn(int level) = 0;
+    // The "cfg_play_audio" setting: play the phone's audio on the speakers.
+    virtual bool PlayAudio() const = 0;
 };
