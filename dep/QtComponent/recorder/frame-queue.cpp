@@ -1,0 +1,51 @@
+#include "dep/QtComponent/recorder/frame-queue.h"
+
+#include <utility>
+
+FrameQueue::FrameQueue(size_t capacity) : capacity_(capacity ? capacity : 1) {}
+
+bool FrameQueue::pushDropOldest(FrameHolder frame) {
+    bool dropped = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (frames_.size() >= capacity_) {
+            frames_.pop_front();
+            dropped = true;
+        }
+        frames_.push_back(std::move(frame));
+    }
+    notEmpty_.notify_one();
+    return dropped;
+}
+
+bool FrameQueue::pushWaitThenDrop(FrameHolder frame, std::chrono::milliseconds wait) {
+    bool dropped = false;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait_for(lock, wait, [this] { return frames_.size() < capacity_; });
+        if (frames_.size() >= capacity_) {
+            frames_.pop_front();
+            dropped = true;
+        }
+        frames_.push_back(std::move(frame));
+    }
+    notEmpty_.notify_one();
+    return dropped;
+}
+
+bool FrameQueue::pop(FrameHolder* out, std::chrono::milliseconds wait) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!notEmpty_.wait_for(lock, wait, [this] { return !frames_.empty(); }))
+            return false;
+        *out = std::move(frames_.front());
+        frames_.pop_front();
+    }
+    notFull_.notify_one();
+    return true;
+}
+
+size_t FrameQueue::size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return frames_.size();
+}
