@@ -1,0 +1,281 @@
+#include "cordlink/qadb-tools.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cordlink/adb-program.h"
+#include "platform/child-process.h"
+#include "platform/process-list.h"
+#include "tests/cordlink/fake-adb.h"
+#include "tests/cordlink/qt-app-test.h"
+
+namespace {
+
+using cordlinktest::FakeAdb;
+using Strings = std::vector<std::string>;
+
+const char* const kDevicesOutput =
+    "printf 'List of devices attached\\n"
+    "0123456789ABCDEF       device usb:1-1 product:sdk model:Pixel device:generic "
+    "transport_id:1\\n'";
+
+// Answers each command the way a healthy adb with one phone does.
+std::string HealthyAdb() {
+    return std::string("case \"$*\" in\n") + "  'devices -l') " + kDevicesOutput + " ;;\n" +
+           "  'reverse --list') printf 'host-7 tcp:10080 tcp:11080\\nhost-7 tcp:5000 tcp:6000\\n' "
+           ";;\n" +
+           "esac\nexit 0";
+}
+
+class QAdbToolsTest : public cordlinktest::QtAppTest {};
+
+TEST_F(QAdbToolsTest, EachOperationRunsItsArgumentList) {
+    FakeAdb fake(HealthyAdb());
+    {
+        zu::QAdbTools tools(fake.widePath());
+        EXPECT_EQ(zu::AdbProgramPath(), QString::fromStdString(fake.path()));
+
+        const auto devices = tools.findUsbDevice();
+        ASSERT_EQ(devices.size(), 1u);
+        EXPECT_EQ(devices.front().serial, "0123456789ABCDEF");
+        EXPECT_EQ(devices.front().detail,
+                  "usb:1-1 product:sdk model:Pixel device:generic transport_id:1");
+
+        EXPECT_TRUE(tools.adbReverse(QString(), 10080, 11080));
+        EXPECT_TRUE(tools.adbReverse(QStringLiteral("0123456789ABCDEF"), 10080, 11080));
+
+        const auto mappings = tools.adbGetPortConnections();
+        ASSERT_EQ(mappings.size(), 2u);
+        EXPECT_EQ(mappings.front().name, "host-7");
+        EXPECT_EQ(mappings.front().remotePort, 10080);
+        EXPECT_EQ(mappings.front().localPort, 11080);
+        EXPECT_EQ(mappings.back().remotePort, 5000);
+
+        EXPECT_TRUE(tools.adbRemoveReverse());
+    }
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[reverse][tcp:10080][tcp:11080]",
+                                     "[-s][0123456789ABCDEF][reverse][tcp:10080][tcp:11080]",
+                                     "[reverse][--list]", "[reverse][--remove-all]",
+                                     // from the destructor
+                                     "[reverse][--remove-all]"}));
+    EXPECT_GE(QtAppTest::Count("AdbProcessImpl::out:List of devices attached"), 1);
+}
+
+TEST_F(QAdbToolsTest, DeviceListArrivingInChunksKeepsEveryLine) {
+    // Chunks end between lines, inside a line and inside the state word.
+    FakeAdb fake(
+        "printf 'List of devices attached\\nAAA\\tdevice usb:1-1\\n'; sleep 0.2\n"
+        "printf 'BBB\\tdevice usb:1-2\\n'; sleep 0.2\n"
+        "printf 'CCC\\tdev'; sleep 0.2\n"
+        "printf 'ice usb:1-3\\nDDD  '; sleep 0.2\n"
+        "printf ' device usb:1-4\\r\\n'");
+    zu::QAdbTools tools(fake.widePath());
+    const auto list = tools.findUsbDevice();
+    const std::vector<zu::DeviceInfo> devices(list.begin(), list.end());
+    ASSERT_EQ(devices.size(), 4u);
+    EXPECT_EQ(devices[0].serial, "AAA");
+    EXPECT_EQ(devices[0].detail, "usb:1-1");
+    EXPECT_EQ(devices[1].serial, "BBB");
+    EXPECT_EQ(devices[1].detail, "usb:1-2");
+    EXPECT_EQ(devices[2].serial, "CCC");
+    EXPECT_EQ(devices[2].detail, "usb:1-3");
+    EXPECT_EQ(devices[3].serial, "DDD");
+    EXPECT_EQ(devices[3].detail, "usb:1-4");
+    // The output really came in pieces.
+    EXPECT_GE(QtAppTest::Count("AdbProcessImpl::out:"), 4);
+}
+
+TEST_F(QAdbToolsTest, UnauthorizedAndErrorOutputGiveNoDevice) {
+    FakeAdb fake(
+        "case \"$*\" in\n"
+        "  'devices -l') printf 'List of devices attached\\r\\n"
+        "0123456789ABCDEF       unauthorized usb:1-1 transport_id:2\\r\\n' ;;\n"
+        "  'reverse --list') printf 'error: no devices/emulators found\\n' ;;\n"
+        "esac");
+    zu::QAdbTools tools(fake.widePath());
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    EXPECT_TRUE(tools.adbGetPortConnections().empty());
+}
+
+TEST_F(QAdbToolsTest, NonZeroExitFailsEvenWithOutput) {
+    FakeAdb fake(std::string(kDevicesOutput) +
+                 "\nprintf 'host tcp:1 tcp:2\\n'\n"
+                 "echo 'adb: error: no devices/emulators found' >&2\nexit 1");
+    zu::QAdbTools tools(fake.widePath());
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    EXPECT_TRUE(tools.adbGetPortConnections().empty());
+    EXPECT_FALSE(tools.adbReverse(QStringLiteral("X"), 10080, 11080));
+    EXPECT_FALSE(tools.adbRemoveReverse());
+    EXPECT_EQ(QtAppTest::Count("AER_ERROR_EXEC"), 4);
+    EXPECT_GE(QtAppTest::Count("AdbProcessImpl::error:adb: error: no devices/emulators found"), 4);
+    EXPECT_GE(QtAppTest::Count("adb return 1 exit status NormalExit"), 4);
+}
+
+TEST_F(QAdbToolsTest, CrashedAdbFails) {
+    FakeAdb fake(std::string(kDevicesOutput) + "\nkill -SEGV $$");
+    zu::QAdbTools tools(fake.widePath());
+    int done = 0;
+    QObject::connect(&tools, &zu::QAdbTools::adbOperateDone, [&](zu::OperateType) { ++done; });
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    // The crash reports twice (process error, then exit); the first one ends
+    // the call and drops every connection.
+    EXPECT_EQ(done, 1);
+    EXPECT_FALSE(tools.adbReverse(QString(), 1, 2));
+    EXPECT_GE(QtAppTest::Count("qprocess start error:"), 2);
+}
+
+TEST_F(QAdbToolsTest, MissingProgramFailsEveryCall) {
+    zutest::TempDir dir;
+    const std::string missing = dir.file("no-such-dir/adb");
+    zu::QAdbTools tools(std::wstring(missing.begin(), missing.end()));
+    std::vector<zu::OperateType> done;
+    auto listen = [&] {
+        QObject::connect(&tools, &zu::QAdbTools::adbOperateDone,
+                         [&](zu::OperateType type) { done.push_back(type); });
+    };
+    listen();
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    listen();
+    EXPECT_FALSE(tools.adbReverse(QString(), 10080, 11080));
+    listen();
+    EXPECT_TRUE(tools.adbGetPortConnections().empty());
+    listen();
+    EXPECT_FALSE(tools.adbRemoveReverse());
+    EXPECT_EQ(done, (std::vector<zu::OperateType>{zu::FindDevice, zu::Reverse, zu::ListReverse,
+                                                  zu::RemoveReverse}));
+    EXPECT_EQ(QtAppTest::Count("adb not found"), 4);
+}
+
+TEST_F(QAdbToolsTest, OutsideConnectionsAreDroppedWhenAnOperationEnds) {
+    FakeAdb fake(HealthyAdb());
+    zu::QAdbTools tools(fake.widePath());
+    std::vector<zu::OperateType> done;
+    QObject::connect(&tools, &zu::QAdbTools::adbOperateDone,
+                     [&](zu::OperateType type) { done.push_back(type); });
+    EXPECT_TRUE(tools.adbReverse(QString(), 10080, 11080));
+    EXPECT_EQ(done, std::vector<zu::OperateType>{zu::Reverse});
+    EXPECT_EQ(tools.findUsbDevice().size(), 1u);
+    EXPECT_EQ(done, std::vector<zu::OperateType>{zu::Reverse});
+}
+
+TEST_F(QAdbToolsTest, HungAdbIsKilledAfterTheWaitLimit) {
+    zu::SetAdbWaitLimit(700);
+    FakeAdb fake(std::string(kDevicesOutput) + "\nexec sleep 30");
+    zu::QAdbTools tools(fake.widePath());
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_GE(elapsed, 600);
+    EXPECT_LT(elapsed, 4000);
+    const long pid = fake.lastPid();
+    ASSERT_GT(pid, 0);
+    EXPECT_FALSE(platform::ProcessExists(pid));
+    EXPECT_EQ(QtAppTest::Count("adb timed out after 700 ms: devices -l"), 1);
+
+    clock.restart();
+    EXPECT_FALSE(tools.adbReverse(QStringLiteral("S"), 10080, 11080));
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_FALSE(platform::ProcessExists(fake.lastPid()));
+}
+
+TEST_F(QAdbToolsTest, CallArrivingDuringAWaitRunsAfterIt) {
+    FakeAdb fake(
+        "case \"$*\" in\n"
+        "  'devices -l') sleep 0.5; printf 'List of devices attached\\nAAA\\tdevice usb:1\\n' ;;\n"
+        "  'reverse tcp:'*) exit 0 ;;\n"
+        "  'reverse --list') printf 'h tcp:1 tcp:2\\n' ;;\n"
+        "esac");
+    zu::QAdbTools tools(fake.widePath());
+    bool innerReverse = false;
+    std::list<zu::PortConnection> innerMappings;
+    // The USB server's stream-port mapping arrives as a queued call while the
+    // device scan waits.
+    QTimer::singleShot(100, [&] {
+        innerReverse = tools.adbReverse(QStringLiteral("AAA"), 5000, 5000);
+        innerMappings = tools.adbGetPortConnections();
+    });
+    const auto devices = tools.findUsbDevice();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices.front().serial, "AAA");
+    EXPECT_TRUE(innerReverse);
+    ASSERT_EQ(innerMappings.size(), 1u);
+    EXPECT_EQ(innerMappings.front().localPort, 2);
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[-s][AAA][reverse][tcp:5000][tcp:5000]",
+                                     "[reverse][--list]"}));
+}
+
+TEST_F(QAdbToolsTest, DestroyedWhileWaitingEndsTheCallAndTheChild) {
+    FakeAdb fake(
+        "case \"$*\" in\n"
+        "  'devices -l') exec sleep 30 ;;\n"
+        "esac");
+    auto tools = std::make_unique<zu::QAdbTools>(fake.widePath());
+    long hungPid = -1;
+    QTimer::singleShot(200, [&] {
+        hungPid = fake.lastPid();
+        tools.reset();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(tools->findUsbDevice().empty());
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_EQ(tools, nullptr);
+    ASSERT_GT(hungPid, 0);
+    EXPECT_FALSE(platform::ProcessExists(hungPid));
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[reverse][--remove-all]"}));
+}
+
+TEST_F(QAdbToolsTest, DeletedByAReceiverOfItsOwnDoneSignal) {
+    FakeAdb fake(HealthyAdb());
+    auto tools = std::make_unique<zu::QAdbTools>(fake.widePath());
+    QObject::connect(tools.get(), &zu::QAdbTools::adbOperateDone, [&] { tools.reset(); });
+    const auto devices = tools->findUsbDevice();
+    EXPECT_EQ(tools, nullptr);
+    // The call still returns what its own run found.
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices.front().serial, "0123456789ABCDEF");
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[reverse][--remove-all]"}));
+}
+
+TEST_F(QAdbToolsTest, ProgramPathIsLibraryWideAndFollowsTheLastConstructor) {
+    FakeAdb first(HealthyAdb());
+    FakeAdb second(HealthyAdb());
+    zu::QAdbTools a(first.widePath());
+    zu::QAdbTools b(second.widePath());
+    EXPECT_EQ(a.findUsbDevice().size(), 1u);
+    EXPECT_TRUE(first.calls().empty());
+    EXPECT_EQ(second.calls(), Strings{"[devices][-l]"});
+}
+
+TEST_F(QAdbToolsTest, DestructorEndsARunningAdbServer) {
+    // Stands in for an adb server started by someone else.
+    zutest::TempDir dir;
+    const std::string server = dir.file("adb");
+    std::filesystem::copy_file("/bin/sleep", server);
+    platform::ChildProcess child;
+    ASSERT_TRUE(child.start({{server, "30"}, {}, "", "", true, ""}));
+    // An adb server of a test running beside this one goes within a second or two.
+    QElapsedTimer clock;
+    clock.start();
+    while (platform::FindProcessesByName("adb") != std::vector<long>{child.pid()}) {
+        if (clock.elapsed() > 5000) {
+            GTEST_SKIP() << "another adb of this user runs; the destructor may end that one first";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    FakeAdb fake(HealthyAdb());
+    { zu::QAdbTools tools(fake.widePath()); }
+    EXPECT_EQ(child.wait(3000), 128 + 15);
+}
+
+}  // namespace
