@@ -1,0 +1,58 @@
+#include "server/phone-commands.h"
+
+#include <json/json.h>
+
+#include "hublet/log-sink.h"
+
+namespace {
+
+bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
+                         const PhoneCommandActions& actions) {
+    // Throws for a "data" that is not an object or a "type" that is not a number.
+    int sub = data["type"].asInt();
+    switch (sub) {
+        case 0:
+            (*reply)["state"] = Json::UInt(0);
+            if (actions.stopRecord) actions.stopRecord();
+            return true;
+        case 1:
+            (*reply)["state"] = Json::UInt(1);
+            if (actions.startRecord) actions.startRecord();
+            return true;
+        case 2: {
+            bool recording = actions.isRecording && actions.isRecording();
+            (*reply)["state"] = Json::UInt(recording ? 1 : 0);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool HandlePhoneCommand(int type, const Json::Value& data, Json::Value* reply,
+                        const PhoneCommandActions& actions) {
+    if (!reply) return false;
+    *reply = Json::Value();
+    try {
+        switch (type) {
+            case 4:
+                if (!actions.screenshot) return false;
+                actions.screenshot();
+                return true;
+            case 5:
+                return HandleRecordCommand(data, reply, actions);
+            case 6:
+                if (!actions.hold) return false;
+                actions.hold();
+                return true;
+            default:
+                return false;
+        }
+    } catch (const Json::Exception& e) {
+        BG_LOGI("parse custom cmd error: %s", e.what());
+        *reply = Json::Value();
+        return false;
+    }
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+
+#include <json/value.h>
+
+// What the phone's own commands do on the desktop. An empty action means the
+// command is not handled and the phone gets a failure reply.
+struct PhoneCommandActions {
+    std::function<void()> screenshot;   // 4
+    std::function<void()> startRecord;  // 5, "type" 1
+    std::function<void()> stopRecord;   // 5, "type" 0
+    std::function<bool()> isRecording;  // 5, "type" 2
+    std::function<void()> hold;         // 6
+};
+
+// Handles one command the stream server does not consume itself. `reply` is
+// cleared first and filled with the reply data. True when handled. A request
+// whose data cannot be read as expected is logged ("parse custom cmd error")
+// and refused.
+bool HandlePhoneCommand(int type, const Json::Value& data, Json::Value* reply,
+                        const PhoneCommandActions& actions);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "dep/QtComponent/ffmpeg/frame-holder.h"
+#include "dep/QtComponent/ffmpeg/packet-holder.h"
+
+class DecodeFrameCallback;
+class H264Decoder;
+
+// The media side of one phone connection, the same for Wi-Fi and USB: the
+// decoder of the connected phone, the codec configuration waiting for the next
+// picture, and the turning of PCM packets into audio frames.
+//
+// The decoder is created on the server's loop thread while pictures may
+// already arrive on Zup2p's dispatch thread, so it is guarded by a lock.
+class PhoneMediaHandler {
+public:
+    static constexpr int kDecoderInitAttempts = 3;
+
+    PhoneMediaHandler();
+    ~PhoneMediaHandler();
+    PhoneMediaHandler(const PhoneMediaHandler&) = delete;
+    PhoneMediaHandler& operator=(const PhoneMediaHandler&) = delete;
+
+    // Creates and initialises a decoder delivering to `sink`, with up to
+    // three attempts. False when every attempt failed (no decoder then).
+    bool StartDecoder(DecodeFrameCallback* sink);
+    // Destroys the decoder (joins its thread).
+    void StopDecoder();
+    bool HasDecoder() const;
+
+    // A video packet from the phone. Frame kind 2 is codec configuration: it
+    // is kept and joined, once, in front of the next picture.
+    void OnVideo(const char* data, unsigned len, unsigned frameKind);
+
+    // A PCM packet as an audio frame (signed 16-bit interleaved, the default
+    // layout for the channel count). Empty for anything but 16-bit samples,
+    // for no channels, or when no whole sample is there.
+    static FrameHolder MakeAudioFrame(const char* data, unsigned len, unsigned sampleRate,
+                                      unsigned channels, unsigned bitsPerSample);
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<H264Decoder> decoder_;
+    PacketHolder pendingConfig_;
+};
