@@ -22,7 +22,8 @@ std::string Lower(std::string s) {
 bool IsVirtualAdapter(const std::string& description) {
     const std::string d = Lower(description);
     for (const char* word : {"vmware", "virtual", "hyper-v"}) {
-        if (d.find(word) != std::string::npos) return true;
+        if (d.find(word) != std::string::npos)
+            return true;
     }
     return false;
 }
@@ -53,18 +54,23 @@ bool MediaServer::Start(int port) {
     server->SetAudioCallback([this](const char* data, unsigned len, unsigned rate, unsigned ch,
                                     unsigned bits) { OnAudio(data, len, rate, ch, bits); });
     server_ = std::move(server);
-    if (port < 0 || port > 65535) return false;
+    if (port < 0 || port > 65535)
+        return false;
     return server_->Start(static_cast<uint16_t>(port));
 }
 
-int MediaServer::Port() const { return server_ ? server_->CmdPort() : 0; }
+int MediaServer::Port() const {
+    return server_ ? server_->CmdPort() : 0;
+}
 
 std::vector<std::string> MediaServer::AnnounceAddresses(
     const std::vector<platform::NetworkAdapter>& adapters) {
     std::vector<std::string> ips;
     for (const platform::NetworkAdapter& a : adapters) {
-        if (a.ipv4.empty() || a.ipv4 == "0.0.0.0" || a.ipv4 == "127.0.0.1") continue;
-        if (IsVirtualAdapter(a.description)) continue;
+        if (a.ipv4.empty() || a.ipv4 == "0.0.0.0" || a.ipv4 == "127.0.0.1")
+            continue;
+        if (IsVirtualAdapter(a.description))
+            continue;
         ips.push_back(a.ipv4);
     }
     return ips;
@@ -81,13 +87,17 @@ std::vector<std::string> MediaServer::GetLocalAddresses(int announcePort) {
 }
 
 void MediaServer::StopAnnounce() {
-    if (server_) server_->StopAnnounce();
+    if (server_)
+        server_->StopAnnounce();
 }
 
-void MediaServer::ReInitDecoder() { emit sig_DecoderInitFailed(QString::fromUtf8("解码失败")); }
+void MediaServer::ReInitDecoder() {
+    emit sig_DecoderInitFailed(QString::fromUtf8("解码失败"));
+}
 
 void MediaServer::OnDecodeFrame(const FrameHolder& frame) {
-    if (callback_ && connected_.load()) callback_->OnVideoFrame(frame);
+    if (callback_ && connected_.load())
+        callback_->OnVideoFrame(frame);
 }
 
 void MediaServer::OnReInitDecoder() {
@@ -99,7 +109,8 @@ void MediaServer::OnConnected(const char* name) {
         emit sig_DecoderInitFailed(QString::fromUtf8("解码器初始化失败"));
     }
     connected_ = true;
-    if (callback_) callback_->OnClientConnected(name ? name : "");
+    if (callback_)
+        callback_->OnClientConnected(name ? name : "");
 }
 
 void MediaServer::OnDisconnected() {
@@ -107,10 +118,12 @@ void MediaServer::OnDisconnected() {
     if (holdPicture_.load()) {
         connected_ = false;
         holdPicture_ = false;
-        if (callback_) callback_->OnClientDisconnectedDelay();
+        if (callback_)
+            callback_->OnClientDisconnectedDelay();
     } else {
         connected_ = false;
-        if (callback_) callback_->OnClientDisconnected();
+        if (callback_)
+            callback_->OnClientDisconnected();
     }
     media_.StopDecoder();
 }
@@ -118,14 +131,17 @@ void MediaServer::OnDisconnected() {
 bool MediaServer::OnCommand(int type, const Json::Value& data, Json::Value* reply) {
     PhoneCommandActions actions;
     actions.screenshot = [this] {
-        if (callback_) callback_->OnScreenShotRequest();
+        if (callback_)
+            callback_->OnScreenShotRequest();
         qDebug() << "[ios]截屏命令]";
     };
     actions.startRecord = [this] {
-        if (callback_) callback_->OnStartRecordRequest();
+        if (callback_)
+            callback_->OnStartRecordRequest();
     };
     actions.stopRecord = [this] {
-        if (callback_) callback_->OnStopRecordRequest();
+        if (callback_)
+            callback_->OnStopRecordRequest();
     };
     actions.isRecording = [] {
         AppContext* app = AppContext::instance();
@@ -145,5 +161,6 @@ void MediaServer::OnVideo(const char* data, unsigned len, unsigned kind) {
 void MediaServer::OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
                           unsigned bits) {
     FrameHolder frame = PhoneMediaHandler::MakeAudioFrame(data, len, sampleRate, channels, bits);
-    if (frame && callback_) callback_->OnAudioFrame(frame);
+    if (frame && callback_)
+        callback_->OnAudioFrame(frame);
 }

@@ -41,6 +41,8 @@ public:
 
     // The command port actually listened on (useful with Start(0)); 0 when not started.
     int Port() const;
+    // The media side of the connection (decoder settings, packet observer).
+    PhoneMediaHandler& Media() { return media_; }
 
     // The addresses of `adapters` worth announcing: the first IPv4 address of
     // each adapter, without 0.0.0.0 and 127.0.0.1 and without adapters whose

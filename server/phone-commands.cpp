@@ -13,11 +13,13 @@ bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
     switch (sub) {
         case 0:
             (*reply)["state"] = Json::UInt(0);
-            if (actions.stopRecord) actions.stopRecord();
+            if (actions.stopRecord)
+                actions.stopRecord();
             return true;
         case 1:
             (*reply)["state"] = Json::UInt(1);
-            if (actions.startRecord) actions.startRecord();
+            if (actions.startRecord)
+                actions.startRecord();
             return true;
         case 2: {
             bool recording = actions.isRecording && actions.isRecording();
@@ -33,18 +35,21 @@ bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
 
 bool HandlePhoneCommand(int type, const Json::Value& data, Json::Value* reply,
                         const PhoneCommandActions& actions) {
-    if (!reply) return false;
+    if (!reply)
+        return false;
     *reply = Json::Value();
     try {
         switch (type) {
             case 4:
-                if (!actions.screenshot) return false;
+                if (!actions.screenshot)
+                    return false;
                 actions.screenshot();
                 return true;
             case 5:
                 return HandleRecordCommand(data, reply, actions);
             case 6:
-                if (!actions.hold) return false;
+                if (!actions.hold)
+                    return false;
                 actions.hold();
                 return true;
             default:

@@ -20,13 +20,32 @@ constexpr unsigned kMaxChannels = 64;
 
 PhoneMediaHandler::PhoneMediaHandler() = default;
 
-PhoneMediaHandler::~PhoneMediaHandler() { StopDecoder(); }
+PhoneMediaHandler::~PhoneMediaHandler() {
+    StopDecoder();
+}
+
+void PhoneMediaHandler::SetDeviceTypes(std::vector<std::string> deviceTypes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deviceTypes_ = std::move(deviceTypes);
+}
+
+void PhoneMediaHandler::SetPacketObserver(PacketObserver observer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    observer_ = std::move(observer);
+}
 
 bool PhoneMediaHandler::StartDecoder(DecodeFrameCallback* sink) {
+    std::optional<std::vector<std::string>> deviceTypes;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        deviceTypes = deviceTypes_;
+    }
     std::unique_ptr<H264Decoder> decoder;
     for (int attempt = 0; attempt < kDecoderInitAttempts && !decoder; ++attempt) {
         auto candidate = std::make_unique<H264Decoder>();
-        if (candidate->init(sink)) decoder = std::move(candidate);
+        bool ok = deviceTypes ? candidate->init(sink, *deviceTypes) : candidate->init(sink);
+        if (ok)
+            decoder = std::move(candidate);
     }
     std::unique_ptr<H264Decoder> old;
     {
@@ -67,7 +86,11 @@ void PhoneMediaHandler::OnVideo(const char* data, unsigned len, unsigned frameKi
     }
     PacketHolder packet = PacketHolder::Join(pendingConfig_, bytes, len);
     pendingConfig_.reset();
-    if (packet) decoder_->pushPacket(std::move(packet));
+    if (!packet)
+        return;
+    if (observer_)
+        observer_(packet);
+    decoder_->pushPacket(std::move(packet));
 }
 
 FrameHolder PhoneMediaHandler::MakeAudioFrame(const char* data, unsigned len, unsigned sampleRate,
@@ -76,9 +99,11 @@ FrameHolder PhoneMediaHandler::MakeAudioFrame(const char* data, unsigned len, un
         return FrameHolder();
     }
     unsigned samples = len / (2 * channels);
-    if (samples == 0 || sampleRate > static_cast<unsigned>(INT32_MAX)) return FrameHolder();
+    if (samples == 0 || sampleRate > static_cast<unsigned>(INT32_MAX))
+        return FrameHolder();
     AVFrame* frame = av_frame_alloc();
-    if (!frame) return FrameHolder();
+    if (!frame)
+        return FrameHolder();
     frame->format = AV_SAMPLE_FMT_S16;
     frame->sample_rate = static_cast<int>(sampleRate);
     av_channel_layout_default(&frame->ch_layout, static_cast<int>(channels));

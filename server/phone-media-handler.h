@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "dep/QtComponent/ffmpeg/frame-holder.h"
 #include "dep/QtComponent/ffmpeg/packet-holder.h"
@@ -31,6 +35,15 @@ public:
     void StopDecoder();
     bool HasDecoder() const;
 
+    // Decode on these hardware device types instead of the ones the start-up
+    // detection found (an empty list: software). Takes effect at the next
+    // StartDecoder.
+    void SetDeviceTypes(std::vector<std::string> deviceTypes);
+    // Sees every packet handed to the decoder (diagnostics and tests). Set it
+    // before the phone connects.
+    using PacketObserver = std::function<void(const PacketHolder&)>;
+    void SetPacketObserver(PacketObserver observer);
+
     // A video packet from the phone. Frame kind 2 is codec configuration: it
     // is kept and joined, once, in front of the next picture.
     void OnVideo(const char* data, unsigned len, unsigned frameKind);
@@ -45,4 +58,6 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<H264Decoder> decoder_;
     PacketHolder pendingConfig_;
+    std::optional<std::vector<std::string>> deviceTypes_;
+    PacketObserver observer_;
 };
