@@ -1,10 +1,13 @@
-# zucam_add_gtest(<name> LABEL <unit|e2e> [TIMEOUT s] [NETNS] SOURCES ... LIBS ...)
+# zucam_add_gtest(<name> LABEL <unit|e2e> [TIMEOUT s] [NETNS] [RESOURCE_LOCK lock]
+#                 SOURCES ... LIBS ...)
 #
 # One GoogleTest program, its cases registered one by one. NETNS programs
 # re-run themselves inside a private network namespace (only `lo`, up), so
-# nothing they start can reach the real network.
+# nothing they start can reach the real network. RESOURCE_LOCK keeps ctest
+# from running the cases at the same time as any other case holding the same
+# lock (a machine-wide name, for instance).
 function(zucam_add_gtest name)
-    cmake_parse_arguments(ARG "NETNS" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "NETNS" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_LABEL)
         set(ARG_LABEL unit)
     endif()
@@ -20,8 +23,15 @@ function(zucam_add_gtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support ${_main}
         GTest::gtest GTest::gmock)
     zucam_warnings(${name})
+    # Before ENVIRONMENT: gtest_discover_tests flattens the properties into one
+    # list, so the ';' inside the ENVIRONMENT value splits it and swallows
+    # whatever follows.
+    set(_lock)
+    if(ARG_RESOURCE_LOCK)
+        set(_lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${_lock}
                    ENVIRONMENT "ZUCAM_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ZUCAM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

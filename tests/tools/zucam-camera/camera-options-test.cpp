@@ -1,0 +1,78 @@
+#include "tools/zucam-camera/camera-options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CameraOptions::Parsed Parse(const std::vector<std::string>& args, CameraOptions* options,
+                            std::string* error) {
+    return options->parse(args, error);
+}
+
+TEST(CameraOptions, FullCommandLine) {
+    CameraOptions options;
+    std::string error;
+    ASSERT_EQ(Parse({"--y4m", "-", "--frames", "25", "--timeout", "1.5", "--fps", "60", "--stats"},
+                    &options, &error),
+              CameraOptions::Parsed::Run)
+        << error;
+    EXPECT_EQ(options.y4mPath, "-");
+    EXPECT_EQ(options.frames, 25);
+    EXPECT_DOUBLE_EQ(options.timeoutSeconds, 1.5);
+    EXPECT_EQ(options.fps, 60);
+    EXPECT_TRUE(options.stats);
+    EXPECT_EQ(options.copyPauseMs, 0);
+}
+
+TEST(CameraOptions, DefaultsWaitForEverWithoutLimit) {
+    CameraOptions options;
+    std::string error;
+    ASSERT_EQ(Parse({"--y4m", "out.y4m"}, &options, &error), CameraOptions::Parsed::Run);
+    EXPECT_EQ(options.frames, 0);
+    EXPECT_EQ(options.timeoutSeconds, 0);
+    EXPECT_EQ(options.fps, 30);
+    EXPECT_FALSE(options.stats);
+}
+
+TEST(CameraOptions, HelpWinsOverEverythingElse) {
+    CameraOptions options;
+    std::string error;
+    EXPECT_EQ(Parse({"--frames", "x", "--help"}, &options, &error), CameraOptions::Parsed::Error);
+    EXPECT_EQ(Parse({"-h"}, &options, &error), CameraOptions::Parsed::Help);
+    EXPECT_EQ(Parse({"--y4m", "-", "--help"}, &options, &error), CameraOptions::Parsed::Help);
+    std::string usage = CameraOptions::UsageText();
+    EXPECT_NE(usage.find("--pause-during-copy"), std::string::npos);
+    EXPECT_NE(usage.find("exits with code 5"), std::string::npos);
+}
+
+TEST(CameraOptions, BadCommandLinesSayWhy) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string mention;
+    };
+    const Case cases[] = {
+        {{}, "--y4m"},
+        {{"--y4m"}, "needs a value"},
+        {{"--y4m", ""}, "bad value"},
+        {{"--y4m", "-", "--frames", "0"}, "--frames"},
+        {{"--y4m", "-", "--frames", "-3"}, "--frames"},
+        {{"--y4m", "-", "--frames", "12x"}, "--frames"},
+        {{"--y4m", "-", "--frames", "99999999999999999999999"}, "--frames"},
+        {{"--y4m", "-", "--timeout", "0"}, "--timeout"},
+        {{"--y4m", "-", "--timeout", "nan"}, "--timeout"},
+        {{"--y4m", "-", "--timeout", "inf"}, "--timeout"},
+        {{"--y4m", "-", "--fps", "0"}, "--fps"},
+        {{"--y4m", "-", "--pause-during-copy", "-1"}, "--pause-during-copy"},
+        {{"--y4m", "-", "--v4l2"}, "unknown option \"--v4l2\""},
+        {{"extra"}, "unknown option"},
+    };
+    for (const Case& c : cases) {
+        CameraOptions options;
+        std::string error;
+        EXPECT_EQ(Parse(c.args, &options, &error), CameraOptions::Parsed::Error)
+            << testing::PrintToString(c.args);
+        EXPECT_NE(error.find(c.mention), std::string::npos) << error;
+    }
+}
+
+}  // namespace

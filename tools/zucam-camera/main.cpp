@@ -1,0 +1,28 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/child-process.h"
+#include "platform/stop-request.h"
+#include "tools/zucam-camera/camera-options.h"
+#include "tools/zucam-camera/camera-pump.h"
+
+int main(int argc, char** argv) {
+    // A closed pipe must end the program with a message, not kill it.
+    platform::IgnoreBrokenPipe();
+    CameraOptions options;
+    std::string error;
+    switch (options.parse(std::vector<std::string>(argv + 1, argv + argc), &error)) {
+        case CameraOptions::Parsed::Help:
+            std::fputs(CameraOptions::UsageText().c_str(), stdout);
+            return kExitOk;
+        case CameraOptions::Parsed::Error:
+            std::fprintf(stderr, "zucam-camera: %s\nTry \"zucam-camera --help\".\n", error.c_str());
+            return kExitUsage;
+        case CameraOptions::Parsed::Run:
+            break;
+    }
+    platform::CatchStopSignals();
+    CameraPump pump(options);
+    return pump.run();
+}
