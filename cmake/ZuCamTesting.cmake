@@ -23,9 +23,9 @@ function(zucam_add_gtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support ${_main}
         GTest::gtest GTest::gmock)
     zucam_warnings(${name})
-    # Before ENVIRONMENT: gtest_discover_tests flattens the properties into one
-    # list, so the ';' inside the ENVIRONMENT value splits it and swallows
-    # whatever follows.
+    # The source tree is compiled in: gtest_discover_tests flattens PROPERTIES
+    # into one list, so an ENVIRONMENT value can carry one variable only.
+    target_compile_definitions(${name} PRIVATE ZUCAM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     set(_lock)
     if(ARG_RESOURCE_LOCK)
         set(_lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
@@ -33,5 +33,5 @@ function(zucam_add_gtest name)
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${_lock}
-                   ENVIRONMENT "ZUCAM_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ZUCAM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+                   ENVIRONMENT "ZUCAM_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
