@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "dep/QtComponent/ffmpeg/frame-holder.h"
+
+class FFmpegRecorder;
+class RecordWorker;
+
+// One MP4 recording at a time: starting it with the picture size of the
+// moment, feeding it pictures (decoder thread) and audio (network thread),
+// and ending it. Shared by the main window and the headless server; the host
+// shows the messages and opens the finished file's folder as it sees fit.
+class RecordingController {
+public:
+    // Parameters of every recording: 25 pictures/s at 2,000,000 bit/s,
+    // 44,100 Hz mono AAC.
+    static constexpr int kFrameRate = 25;
+    static constexpr int kVideoBitRate = 2000000;
+    static constexpr int kAudioSampleRate = 44100;
+    static constexpr int kAudioChannels = 1;
+
+    enum class StartResult { kStarted, kAlreadyRecording, kFailed };
+
+    RecordingController();
+    ~RecordingController();
+    RecordingController(const RecordingController&) = delete;
+    RecordingController& operator=(const RecordingController&) = delete;
+
+    // Starts recording "ZuCam_recoder[<time>].mp4" in `saveDir` at the given
+    // picture size (the latest picture's; 0 x 0 when none has come).
+    // kFailed with the message to show otherwise.
+    StartResult Start(const std::string& saveDir, int width, int height,
+                      std::string* failureMessage);
+    // Ends the recording and closes the file. The finished file's path, or ""
+    // when nothing was recording.
+    std::string Stop();
+
+    bool IsRecording() const;
+    // The file of the current or last recording.
+    std::string RecordPath() const;
+    // Microseconds since the recording began; 0 when idle.
+    int64_t ElapsedUs() const;
+
+    // A picture to record (decoder thread); ignored when idle. Its pts is set
+    // to the time since the recording began.
+    void PushVideo(const FrameHolder& frame);
+    // An audio block to record (network thread); ignored when idle.
+    void PushAudio(const FrameHolder& frame);
+
+private:
+    mutable std::mutex recordLock_;
+    std::unique_ptr<FFmpegRecorder> recorder_;
+    std::unique_ptr<RecordWorker> worker_;
+    int64_t recordStart_ = 0;
+    std::string recordPath_;
+};

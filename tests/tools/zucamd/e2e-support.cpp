@@ -1,0 +1,144 @@
+#include "tests/tools/zucamd/e2e-support.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace e2e {
+
+bool ReadY4m(const std::string& path, std::vector<Picture>* pictures, std::string* error) {
+    std::string data;
+    if (!platform::ReadWholeFile(path, &data)) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    size_t eol = data.find('\n');
+    if (data.compare(0, 10, "YUV4MPEG2 ") != 0 || eol == std::string::npos) {
+        *error = "no YUV4MPEG2 header";
+        return false;
+    }
+    int w = 0;
+    int h = 0;
+    std::istringstream header(data.substr(10, eol - 10));
+    std::string field;
+    while (header >> field) {
+        if (field[0] == 'W')
+            w = std::atoi(field.c_str() + 1);
+        if (field[0] == 'H')
+            h = std::atoi(field.c_str() + 1);
+    }
+    if (w <= 0 || h <= 0) {
+        *error = "header without a size";
+        return false;
+    }
+    const size_t frameBytes =
+        static_cast<size_t>(w) * h + 2 * (static_cast<size_t>(w / 2) * (h / 2));
+    size_t at = eol + 1;
+    while (at < data.size()) {
+        size_t end = data.find('\n', at);
+        if (end == std::string::npos || data.compare(at, 5, "FRAME") != 0 ||
+            end + 1 + frameBytes > data.size()) {
+            *error = "broken FRAME record at byte " + std::to_string(at);
+            return false;
+        }
+        pictures->push_back({w, h, data.substr(end + 1, frameBytes)});
+        at = end + 1 + frameBytes;
+    }
+    return true;
+}
+
+std::vector<Picture> ReadRawI420(const std::string& path, int width, int height) {
+    std::vector<Picture> pictures;
+    std::string data;
+    if (!platform::ReadWholeFile(path, &data))
+        return pictures;
+    const size_t frameBytes =
+        static_cast<size_t>(width) * height + 2 * (static_cast<size_t>(width / 2) * (height / 2));
+    for (size_t at = 0; at + frameBytes <= data.size(); at += frameBytes) {
+        pictures.push_back({width, height, data.substr(at, frameBytes)});
+    }
+    return pictures;
+}
+
+int PatternIndex(const Picture& p) {
+    const int bits = 16;
+    const int blockW = p.width / bits;
+    const int blockH = p.height / 8 < 16 ? 16 : p.height / 8;
+    int index = 0;
+    for (int bit = 0; bit < bits; ++bit) {
+        int x = bit * blockW + blockW / 2;
+        int y = blockH / 2;
+        auto luma = static_cast<unsigned char>(p.bytes[static_cast<size_t>(y) * p.width + x]);
+        if (luma > 60 && luma < 190)
+            return -1;
+        index = (index << 1) | (luma >= 190 ? 1 : 0);
+    }
+    return index;
+}
+
+std::string BinDir() {
+    std::string dir = platform::GetEnv("ZUCAM_BIN_DIR");
+    return dir.empty() ? platform::ExecutableDir() : dir;
+}
+
+std::string Bin(const std::string& name) {
+    return BinDir() + "/" + name;
+}
+
+std::vector<std::pair<std::string, std::string>> IsolatedEnv(const zutest::TempDir& dir) {
+    const std::string opener = dir.file("open-folder.sh");
+    platform::WriteWholeFile(opener,
+                             "#!/bin/sh\necho \"$@\" >> \"" + dir.file("opened.log") + "\"\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    return {{"XDG_CONFIG_HOME", dir.file("config")},
+            {"XDG_STATE_HOME", dir.file("state")},
+            {"XDG_RUNTIME_DIR", dir.file("runtime")},
+            {"ZUCAM_OPEN_COMMAND", opener},
+            {"QT_QPA_PLATFORM", "offscreen"}};
+}
+
+bool Start(platform::ChildProcess* child, const zutest::TempDir& dir, const std::string& tag,
+           std::vector<std::string> argv) {
+    platform::MakeDirs(dir.file("runtime"), 0700);
+    platform::ChildProcess::Options options;
+    options.argv = std::move(argv);
+    options.env = IsolatedEnv(dir);
+    options.stdoutPath = dir.file(tag + ".out");
+    options.stderrPath = dir.file(tag + ".err");
+    return child->start(options);
+}
+
+std::string ReadText(const std::string& path) {
+    std::string text;
+    platform::ReadWholeFile(path, &text);
+    return text;
+}
+
+bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadText(path).find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::vector<std::string> FilesStartingWith(const std::string& dir, const std::string& prefix) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            files.push_back(entry.path().string());
+    }
+    return files;
+}
+
+}  // namespace e2e

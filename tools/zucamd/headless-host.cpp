@@ -1,0 +1,202 @@
+#include "tools/zucamd/headless-host.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
+#include "devices/virtual-camera-queue.h"
+#include "hublet/log-sink.h"
+#include "screenshot-writer.h"
+#include "server/media-server.h"
+
+namespace {
+
+constexpr int kAnnouncePort = 5008;
+constexpr int kDelayedDisconnectMs = 5000;
+
+}  // namespace
+
+HeadlessHost::HeadlessHost(const ZucamdOptions& options) : options_(options) {
+    AppContext::setInstance(this);
+}
+
+HeadlessHost::~HeadlessHost() {
+    Shutdown();
+    AppContext::setInstance(nullptr);
+}
+
+bool HeadlessHost::Start(std::string* error) {
+    settings_.LoadSettings();
+    saveDir_ = options_.saveDir.empty() ? settings_.values.saveDir : options_.saveDir;
+    if (settings_.values.useHardwareDecoder)
+        HardwareCodecDetector::instance()->detect();
+
+    cameraQueue_ = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
+    if (!cameraQueue_) {
+        BG_LOGW(
+            "the virtual camera queue cannot be opened (is another ZuCam running?); "
+            "pictures are not served as a camera");
+    }
+    feeder_.setQueue(cameraQueue_.get());
+    return StartServer(error);
+}
+
+bool HeadlessHost::StartServer(std::string* error) {
+    mediaServer_ = MediaServer::Create(this);
+    connect(mediaServer_.get(), &MediaServer::sig_DecoderInitFailed, this,
+            &HeadlessHost::ShowDecoderFailure, Qt::QueuedConnection);
+    if (!mediaServer_->Start(options_.port)) {
+        *error = "无法启动媒体传输服务，由于" + std::to_string(options_.port) + "端口被占用";
+        BG_LOGE("%s", error->c_str());
+        mediaServer_.reset();
+        return false;
+    }
+    BG_LOGI("zucamd serving Wi-Fi phones on port %d", options_.port);
+    Announce();
+    return true;
+}
+
+void HeadlessHost::Announce() {
+    if (!mediaServer_ || !options_.announce)
+        return;
+    std::vector<std::string> ips = mediaServer_->GetLocalAddresses(kAnnouncePort);
+    std::string list;
+    for (const std::string& ip : ips)
+        list += (list.empty() ? "" : ", ") + ip;
+    BG_LOGI("announcing \"%s\" from: %s", DeviceName().c_str(),
+            list.empty() ? "---.---.---.---" : list.c_str());
+}
+
+void HeadlessHost::Shutdown() {
+    mediaServer_.reset();
+    recording_.Stop();
+    if (cameraQueue_) {
+        cameraQueue_->close();
+        cameraQueue_.reset();
+    }
+    feeder_.setQueue(nullptr);
+}
+
+bool HeadlessHost::IsRecording() const {
+    return recording_.IsRecording();
+}
+
+std::string HeadlessHost::DeviceName() const {
+    return settings_.values.deviceName;
+}
+
+zu::QAdbTools* HeadlessHost::AdbTools() {
+    BG_LOGE("USB phones are not served by this zucamd");
+    return nullptr;
+}
+
+void HeadlessHost::ReleaseAdbTools() {}
+
+void HeadlessHost::UpdateVolumn(int) {
+    // No window to show the level meter.
+}
+
+bool HeadlessHost::PlayAudio() const {
+    return settings_.values.playAudio;
+}
+
+void HeadlessHost::OnClientConnected(const char* name) {
+    BG_LOGI("OnClientConnnectd, device:[%s]", name);
+    firstPictureLogged_ = false;
+    QMetaObject::invokeMethod(this, "StopAnnounce", Qt::QueuedConnection);
+}
+
+void HeadlessHost::OnClientDisconnected() {
+    BG_LOGI("OnClientDisconnnectd");
+    if (cameraQueue_)
+        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
+    QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "SwitchToWaitConnection", Qt::QueuedConnection);
+    lastPicture_.Release();
+}
+
+void HeadlessHost::OnClientDisconnectedDelay() {
+    BG_LOGI("OnClientDisconnnectd_Delay");
+    QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "SwitchToWaitConnectionDelay", Qt::QueuedConnection);
+}
+
+void HeadlessHost::OnVideoFrame(const FrameHolder& frame) {
+    if (!firstPictureLogged_.exchange(true)) {
+        BG_LOGI("first picture %dx%d", frame.width(), frame.height());
+    }
+    feeder_.Feed(frame);
+    recording_.PushVideo(frame);
+    lastPicture_.Store(frame);
+}
+
+void HeadlessHost::OnAudioFrame(const FrameHolder& frame) {
+    recording_.PushAudio(frame);
+}
+
+void HeadlessHost::OnScreenShotRequest() {
+    QMetaObject::invokeMethod(this, "ScreenShot", Qt::QueuedConnection);
+}
+
+void HeadlessHost::OnStartRecordRequest() {
+    QMetaObject::invokeMethod(this, "StartRecord", Qt::QueuedConnection);
+}
+
+void HeadlessHost::OnStopRecordRequest() {
+    QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
+}
+
+void HeadlessHost::ScreenShot() {
+    std::string message;
+    bool started = ScreenshotWriter::Start(
+        lastPicture_.Take(), saveDir_,
+        [](const std::string& path) {
+            if (path.empty()) {
+                BG_LOGE("截图失败");
+            } else {
+                BG_LOGI("screenshot saved: %s", path.c_str());
+            }
+        },
+        &message);
+    if (!started)
+        BG_LOGE("%s", message.c_str());
+}
+
+void HeadlessHost::StartRecord() {
+    int width = 0;
+    int height = 0;
+    lastPicture_.Size(&width, &height);
+    std::string message;
+    if (recording_.Start(saveDir_, width, height, &message) ==
+        RecordingController::StartResult::kFailed) {
+        BG_LOGE("%s", message.c_str());
+    }
+}
+
+void HeadlessHost::StopRecord() {
+    recording_.Stop();
+}
+
+void HeadlessHost::SwitchToWaitConnection() {
+    disconnectPending_ = false;
+    recording_.Stop();
+    Announce();
+}
+
+void HeadlessHost::SwitchToWaitConnectionDelay() {
+    disconnectPending_ = true;
+    QTimer::singleShot(kDelayedDisconnectMs, Qt::CoarseTimer, this, [this] {
+        if (disconnectPending_)
+            SwitchToWaitConnection();
+    });
+}
+
+void HeadlessHost::StopAnnounce() {
+    disconnectPending_ = false;
+    if (mediaServer_)
+        mediaServer_->StopAnnounce();
+}
+
+void HeadlessHost::ShowDecoderFailure(const QString& text) {
+    BG_LOGE("%s", text.toUtf8().constData());
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app-context.h"
+#include "app-settings.h"
+#include "devices/camera-feeder.h"
+#include "last-picture-store.h"
+#include "recording-controller.h"
+#include "server/media-callback.h"
+#include "tools/zucamd/zucamd-options.h"
+
+class MediaServer;
+class VirtualCameraQueue;
+
+// ZuCam without a window: hosts the connection server, feeds the camera
+// queue, keeps the last picture, and answers the phone's screenshot and
+// record commands. What the main window shows as message boxes is logged.
+// Lives on the main thread; the MediaCallback operations come from the
+// server's threads and reach the main thread through queued slots.
+class HeadlessHost : public QObject, public AppContext, public MediaCallback {
+    Q_OBJECT
+
+public:
+    explicit HeadlessHost(const ZucamdOptions& options);
+    ~HeadlessHost() override;
+
+    // Loads the settings, opens the camera queue and starts serving. False
+    // with a message when the server cannot start.
+    bool Start(std::string* error);
+    // Stops serving: the server goes first, then any recording, then the
+    // camera queue is marked stopped and removed.
+    void Shutdown();
+
+    // AppContext
+    bool IsRecording() const override;
+    std::string DeviceName() const override;
+    zu::QAdbTools* AdbTools() override;
+    void ReleaseAdbTools() override;
+    void UpdateVolumn(int level) override;
+    bool PlayAudio() const override;
+
+    // MediaCallback
+    void OnClientConnected(const char* name) override;
+    void OnClientDisconnected() override;
+    void OnClientDisconnectedDelay() override;
+    void OnVideoFrame(const FrameHolder& frame) override;
+    void OnAudioFrame(const FrameHolder& frame) override;
+    void OnScreenShotRequest() override;
+    void OnStartRecordRequest() override;
+    void OnStopRecordRequest() override;
+
+private slots:
+    void ScreenShot();
+    void StartRecord();
+    void StopRecord();
+    void SwitchToWaitConnection();
+    void SwitchToWaitConnectionDelay();
+    void StopAnnounce();
+    void ShowDecoderFailure(const QString& text);
+
+private:
+    bool StartServer(std::string* error);
+    void Announce();
+
+    ZucamdOptions options_;
+    AppSettings settings_;
+    std::string saveDir_;
+    std::unique_ptr<VirtualCameraQueue> cameraQueue_;
+    CameraFeeder feeder_;
+    LastPictureStore lastPicture_;
+    RecordingController recording_;
+    std::unique_ptr<MediaServer> mediaServer_;
+    std::atomic<bool> disconnectPending_{false};
+    std::atomic<bool> firstPictureLogged_{false};
+};
