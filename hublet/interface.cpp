@@ -1,5 +1,6 @@
 #include "hublet/interface.h"
 
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -26,7 +27,8 @@ int InitBridge(int argc, char** argv) {
     (void)argc;
     (void)argv;
     std::lock_guard<std::mutex> lock(g_bridgeMutex);
-    if (CD) return 0;
+    if (CD)
+        return 0;
     auto* host = new Interface;
     // The clock and the log sink come first so the other facets can log.
     host->clock = new Clock;
@@ -40,11 +42,15 @@ int InitBridge(int argc, char** argv) {
 }
 
 int LoadModules(const char* const* names, int count, bool callInit) {
-    if (!names || count <= 0) return 0;
+    if (!names || count <= 0)
+        return 0;
     std::string dir = platform::ExecutableDir() + "/modules/";
     int loaded = 0;
     for (int i = 0; i < count; ++i) {
-        if (!names[i] || !names[i][0]) continue;
+        // A module name is a plain file name: nothing may be loaded from
+        // outside the modules folder.
+        if (!names[i] || !names[i][0] || std::strchr(names[i], '/'))
+            continue;
         std::string path = dir + "lib" + names[i] + ".so";
         std::string error;
         void* lib = platform::OpenLibrary(path, &error);
@@ -71,8 +77,10 @@ int LoadModules(const char* const* names, int count, bool callInit) {
 void UninitBridge() {
     std::lock_guard<std::mutex> lock(g_bridgeMutex);
     Interface* host = CD;
-    if (!host) return;
-    for (void* lib : g_modules) platform::CloseLibrary(lib);
+    if (!host)
+        return;
+    for (void* lib : g_modules)
+        platform::CloseLibrary(lib);
     g_modules.clear();
     delete host->configStore;
     host->configStore = nullptr;

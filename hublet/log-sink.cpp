@@ -18,8 +18,10 @@ std::string VFormat(const char* format, va_list ap) {
     char small[512];
     int n = std::vsnprintf(small, sizeof(small), format, copy);
     va_end(copy);
-    if (n < 0) return std::string();
-    if (static_cast<size_t>(n) < sizeof(small)) return std::string(small, static_cast<size_t>(n));
+    if (n < 0)
+        return std::string();
+    if (static_cast<size_t>(n) < sizeof(small))
+        return std::string(small, static_cast<size_t>(n));
     std::vector<char> big(static_cast<size_t>(n) + 1);
     std::vsnprintf(big.data(), big.size(), format, ap);
     return std::string(big.data(), static_cast<size_t>(n));
@@ -45,11 +47,13 @@ LogSink::LogSink(const std::string& path, bool toStderr) : path_(path), toStderr
 }
 
 LogSink::~LogSink() {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
 }
 
 void LogSink::openFile() {
-    if (path_.empty()) return;
+    if (path_.empty())
+        return;
     platform::MakeDirs(platform::DirName(path_));
     file_ = std::fopen(path_.c_str(), "ae");
     long long size = platform::FileSize(path_);
@@ -57,7 +61,8 @@ void LogSink::openFile() {
 }
 
 void LogSink::rotateIfNeeded(size_t incoming) {
-    if (!file_ || fileSize_ + static_cast<long long>(incoming) <= kRotateBytes) return;
+    if (!file_ || fileSize_ + static_cast<long long>(incoming) <= kRotateBytes)
+        return;
     std::fclose(file_);
     file_ = nullptr;
     platform::RenameFile(path_, path_ + ".1");
@@ -85,7 +90,8 @@ void LogSink::write(int level, const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
     }
-    if (observer_) observer_(level, line);
+    if (observer_)
+        observer_(level, line);
 }
 
 void LogSink::setObserver(Observer observer) {
@@ -94,17 +100,20 @@ void LogSink::setObserver(Observer observer) {
 }
 
 const char* SourceBaseName(const char* path) {
-    if (!path) return "";
+    if (!path)
+        return "";
     const char* base = path;
     for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') base = p + 1;
+        if (*p == '/' || *p == '\\')
+            base = p + 1;
     }
     return base;
 }
 
 void LogLine(int level, const char* file, int line, const char* format, ...) {
     Interface* host = CD;
-    if (!host || !host->logSink) return;
+    if (!host || !host->logSink)
+        return;
     va_list ap;
     va_start(ap, format);
     std::string message = VFormat(format, ap);

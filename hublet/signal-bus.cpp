@@ -21,10 +21,12 @@ int SignalBus::emit(const std::string& name, const Value& value) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& kv : handlers_) {
-            if (kv.second.name == name && kv.second.handler) targets.push_back(kv.second.handler);
+            if (kv.second.name == name && kv.second.handler)
+                targets.push_back(kv.second.handler);
         }
     }
-    for (const Handler& h : targets) h(value);
+    for (const Handler& h : targets)
+        h(value);
     return static_cast<int>(targets.size());
 }
 

@@ -10,7 +10,9 @@
 
 namespace bg {
 
-Value::Value() { zero(); }
+Value::Value() {
+    zero();
+}
 
 Value::Value(bool b) : Value() {
     kind_ = kBool;
@@ -46,7 +48,8 @@ Value::~Value() = default;
 
 void Value::zero() {
     kind_ = kNull;
-    for (Slot& s : slots_) s.d = 0.0;
+    for (Slot& s : slots_)
+        s.d = 0.0;
     text_.clear();
     pointer_ = nullptr;
 }
@@ -122,7 +125,9 @@ double Value::toDouble(double def) const {
     }
 }
 
-void* Value::toPointer() const { return kind_ == kPointer ? pointer_ : nullptr; }
+void* Value::toPointer() const {
+    return kind_ == kPointer ? pointer_ : nullptr;
+}
 
 std::string Value::write() const {
     switch (kind_) {
@@ -147,17 +152,20 @@ namespace {
 
 bool StartsWith(const char* text, const char* prefix, const char** rest) {
     size_t n = std::strlen(prefix);
-    if (std::strncmp(text, prefix, n) != 0) return false;
+    if (std::strncmp(text, prefix, n) != 0)
+        return false;
     *rest = text + n;
     return true;
 }
 
 bool ParseInt(const char* s, int* out) {
-    if (*s == '\0') return false;
+    if (*s == '\0')
+        return false;
     char* end = nullptr;
     errno = 0;
     long v = std::strtol(s, &end, 10);
-    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
+    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+        return false;
     *out = static_cast<int>(v);
     return true;
 }
@@ -166,7 +174,8 @@ bool ParseInt(const char* s, int* out) {
 
 bool Value::read(const char* text) {
     zero();
-    if (!text) return false;
+    if (!text)
+        return false;
     const char* rest = nullptr;
     int i = 0;
     if (StartsWith(text, "<string>", &rest)) {
@@ -175,22 +184,26 @@ bool Value::read(const char* text) {
         return true;
     }
     if (StartsWith(text, "<bool>", &rest)) {
-        if (std::strcmp(rest, "0") != 0 && std::strcmp(rest, "1") != 0) return false;
+        if (std::strcmp(rest, "0") != 0 && std::strcmp(rest, "1") != 0)
+            return false;
         kind_ = kBool;
         slots_[0].i = rest[0] == '1';
         return true;
     }
     if (StartsWith(text, "<int>", &rest)) {
-        if (!ParseInt(rest, &i)) return false;
+        if (!ParseInt(rest, &i))
+            return false;
         kind_ = kInt;
         slots_[0].i = i;
         return true;
     }
     if (StartsWith(text, "<double>", &rest)) {
-        if (*rest == '\0') return false;
+        if (*rest == '\0')
+            return false;
         char* end = nullptr;
         double d = std::strtod(rest, &end);
-        if (*end != '\0') return false;
+        if (*end != '\0')
+            return false;
         kind_ = kDouble;
         slots_[0].d = d;
         return true;

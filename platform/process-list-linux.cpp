@@ -85,6 +85,8 @@ bool FdsMention(long pid, const std::set<std::string>& paths) {
 std::vector<long> FindProcessesByName(const std::string& name) {
     std::vector<long> result;
     const std::string want = Lower(name);
+    // Kernel threads have no executable: an empty name would match them all.
+    if (want.empty()) return result;
     const long self = static_cast<long>(::getpid());
     for (long pid : AllPids()) {
         if (pid == self || !OwnedByMe(pid)) continue;

@@ -1,0 +1,198 @@
+// The program's entry as a process: the uninstall switch, a normal start
+// without a main window, and a second start while an instance runs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSharedMemory>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "single-application-p.h"
+#include "tests/app/probe-process.h"
+#include "tests/support/temp-dir.h"
+
+namespace {
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "zucam_main_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+class ZuCamMainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        program_ = platform::GetEnv("ZUCAM_BIN_DIR") + "/zucam";
+        ASSERT_TRUE(platform::FileExists(program_)) << program_;
+    }
+
+    // Runs zucam with its own settings and log folders; returns the exit code.
+    int run(const std::vector<std::string>& args, zutest::ProbeProcess* process) {
+        std::vector<std::string> argv = {program_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        if (!process->start(argv, env()))
+            return -1000;
+        const int code = process->child().wait(20000);
+        return code;
+    }
+    std::vector<std::pair<std::string, std::string>> env() const {
+        return {{"XDG_CONFIG_HOME", dir_.file("config")},
+                {"XDG_STATE_HOME", dir_.file("state")},
+                {"ZUCAM_OPEN_COMMAND", "true"}};
+    }
+    std::string settingsPath() const { return dir_.file("config/ZuCam/settings.json"); }
+    std::string log() const {
+        std::string text;
+        platform::ReadWholeFile(dir_.file("state/ZuCam/zucam.log"), &text);
+        return text;
+    }
+
+    zutest::TempDir dir_;
+    std::string program_;
+};
+
+TEST_F(ZuCamMainTest, UninstallRunTouchesNoSettings) {
+    zutest::ProbeProcess zucam(dir_, "uninstall");
+    EXPECT_EQ(run({"--uninstall"}, &zucam), 0) << zucam.errors();
+    EXPECT_FALSE(platform::FileExists(settingsPath()));
+    EXPECT_NE(log().find("removing the virtual microphone driver is not part of this build"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(log().find("loaded modules"), std::string::npos);
+
+    zutest::ProbeProcess extra(dir_, "uninstall-extra");
+    EXPECT_EQ(run({"--uninstall", "--anything"}, &extra), 0);
+    EXPECT_FALSE(platform::FileExists(settingsPath()));
+}
+
+TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"x", "--uninstall"}, std::vector<std::string>{"--UNINSTALL"},
+          std::vector<std::string>{"--uninstall=1"}, std::vector<std::string>{}}) {
+        zutest::TempDir fresh;
+        zutest::ProbeProcess zucam(dir_, "normal");
+        std::vector<std::string> argv = {program_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ASSERT_TRUE(zucam.start(argv, {{"XDG_CONFIG_HOME", fresh.file("config")},
+                                       {"XDG_STATE_HOME", fresh.file("state")}}));
+        // A normal start: settings loaded, modules counted, no window, code 1.
+        EXPECT_EQ(zucam.child().wait(20000), 1) << zucam.errors();
+        std::string settings;
+        ASSERT_TRUE(platform::ReadWholeFile(fresh.file("config/ZuCam/settings.json"), &settings));
+        EXPECT_NE(settings.find("cfg_use_hardware_render"), std::string::npos);
+        EXPECT_NE(zucam.errors().find("[E][bg] zucam.cpp"), std::string::npos);
+        EXPECT_NE(zucam.errors().find("\"----> loaded modules count=0\""), std::string::npos);
+        EXPECT_NE(zucam.errors().find("the main window could not be created"), std::string::npos);
+    }
+}
+
+// Stands in for a running ZuCam: records itself as the primary in the
+// block and listens where a second start will look for it.
+class FakePrimary {
+public:
+    explicit FakePrimary(const std::string& program) : memory_(blockName(program)) {
+        if (!memory_.create(sizeof(InstanceBlock)))
+            return;
+        memory_.lock();
+        auto* block = static_cast<InstanceBlock*>(memory_.data());
+        std::memset(block, 0, sizeof(InstanceBlock));
+        block->primary = 1;
+        block->primaryPid = ::getpid();
+        std::strncpy(block->primaryUser, platform::UserName().c_str(), 127);
+        block->checksum = InstanceBlockChecksum(*block);
+        memory_.unlock();
+        QLocalServer::removeServer(memory_.key());
+        server_.setSocketOptions(QLocalServer::UserAccessOption);
+        ready_ = server_.listen(memory_.key());
+    }
+    bool ready() const { return ready_; }
+    InstanceBlock block() {
+        InstanceBlock copy;
+        memory_.lock();
+        std::memcpy(&copy, memory_.constData(), sizeof(copy));
+        memory_.unlock();
+        return copy;
+    }
+    QLocalServer& server() { return server_; }
+    QString name() const { return memory_.key(); }
+
+    static QString blockName(const std::string& program) {
+        BlockNameParts parts;
+        parts.applicationName = QFileInfo(QString::fromStdString(program)).fileName();
+        parts.applicationFilePath = QFileInfo(QString::fromStdString(program)).canonicalFilePath();
+        parts.userName = QString::fromStdString(platform::UserName());
+        return MakeBlockName(parts, SingleApplication::User | SingleApplication::System |
+                                        SingleApplication::SecondaryNotification);
+    }
+
+private:
+    QSharedMemory memory_;
+    QLocalServer server_;
+    bool ready_ = false;
+};
+
+// Everything one client sent until it hung up.
+QByteArray ReadAllUntilClosed(QLocalSocket* socket, int timeoutMs) {
+    QByteArray data;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        socket->waitForReadyRead(50);
+        data += socket->readAll();
+        if (socket->state() == QLocalSocket::UnconnectedState)
+            break;
+    }
+    return data + socket->readAll();
+}
+
+TEST_F(ZuCamMainTest, SecondStartSendsShowToTheRunningInstanceAndExitsZero) {
+    FakePrimary primary(program_);
+    ASSERT_TRUE(primary.ready());
+    zutest::ProbeProcess zucam(dir_, "second");
+    ASSERT_TRUE(zucam.start({program_}, env()));
+    ASSERT_TRUE(primary.server().waitForNewConnection(10000));
+    std::unique_ptr<QLocalSocket> client(primary.server().nextPendingConnection());
+    ASSERT_TRUE(client);
+    const QByteArray bytes = ReadAllUntilClosed(client.get(), 10000);
+    EXPECT_EQ(zucam.child().wait(10000), 0) << zucam.errors();
+
+    // Header, init message of a secondary instance, then the raw "show".
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_5_6);
+    quint64 length = 0;
+    QByteArray name;
+    quint8 type = 0;
+    quint32 id = 0;
+    quint16 checksum = 0;
+    in >> length >> name >> type >> id >> checksum;
+    ASSERT_EQ(in.status(), QDataStream::Ok);
+    EXPECT_EQ(name, primary.name().toLatin1());
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(id, 1u);
+    const QByteArray init = bytes.mid(8, static_cast<int>(length));
+    EXPECT_EQ(checksum, qChecksum(init.constData(), static_cast<uint>(init.size() - 2)));
+    EXPECT_EQ(bytes.mid(8 + static_cast<int>(length)), QByteArray("show"));
+
+    EXPECT_EQ(primary.block().secondary, 1u);
+    EXPECT_EQ(primary.block().checksum, InstanceBlockChecksum(primary.block()));
+    // A secondary never initialises: no settings are read or written.
+    EXPECT_FALSE(platform::FileExists(settingsPath()));
+
+    // An uninstall run makes no single-instance check at all.
+    zutest::ProbeProcess uninstall(dir_, "uninstall");
+    EXPECT_EQ(run({"--uninstall"}, &uninstall), 0);
+    EXPECT_FALSE(primary.server().waitForNewConnection(300));
+    EXPECT_EQ(primary.block().secondary, 1u);
+}
+
+}  // namespace

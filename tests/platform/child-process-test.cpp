@@ -1,0 +1,109 @@
+#include "platform/child-process.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/process-list.h"
+#include "tests/support/temp-dir.h"
+
+namespace {
+
+// Options that only name the command.
+platform::ChildProcess::Options Command(std::vector<std::string> argv) {
+    platform::ChildProcess::Options options;
+    options.argv = std::move(argv);
+    return options;
+}
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+TEST(ChildProcessTest, WaitTimesOutAndLeavesTheChildRunning) {
+    platform::ChildProcess child;
+    ASSERT_TRUE(child.start(Command({"sleep", "30"})));
+    const auto start = Clock::now();
+    EXPECT_EQ(child.wait(100), -1);
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_TRUE(child.running());
+    EXPECT_TRUE(child.signal(false));
+    EXPECT_EQ(child.wait(5000), 128 + 15);
+    EXPECT_FALSE(child.running());
+    EXPECT_FALSE(child.signal(true));  // nothing left to signal
+}
+
+TEST(ChildProcessTest, DestructorKillsAndReapsARunningChild) {
+    long pid = -1;
+    {
+        platform::ChildProcess child;
+        ASSERT_TRUE(child.start(Command({"sleep", "30"})));
+        pid = child.pid();
+        EXPECT_TRUE(platform::ProcessExists(pid));
+    }
+    EXPECT_FALSE(platform::ProcessExists(pid));  // reaped, not a zombie
+}
+
+TEST(ChildProcessTest, ExitCodesSignalsAndMissingPrograms) {
+    platform::ChildProcess exits;
+    ASSERT_TRUE(exits.start(Command({"sh", "-c", "exit 7"})));
+    EXPECT_EQ(exits.wait(5000), 7);
+
+    platform::ChildProcess killed;
+    ASSERT_TRUE(killed.start(Command({"sh", "-c", "kill -9 $$"})));
+    EXPECT_EQ(killed.wait(5000), 128 + 9);
+
+    platform::ChildProcess missing;
+    EXPECT_FALSE(missing.start(Command({"/no/such/program"})));
+    EXPECT_FALSE(missing.start(Command({})));
+    EXPECT_FALSE(missing.running());
+}
+
+TEST(ChildProcessTest, OutputEnvironmentAndFolder) {
+    zutest::TempDir dir;
+    platform::ChildProcess::Options options;
+    options.argv = {"sh", "-c", "echo \"$ZU_A|${ZU_B-unset}|$(pwd)\"; echo err >&2"};
+    options.env = {{"ZU_A", "set"}, {"HOME", ""}, {"ZU_B", ""}};
+    options.stdoutPath = dir.file("out");
+    options.stderrPath = dir.file("err");
+    options.workDir = dir.path();
+    platform::ChildProcess child;
+    ASSERT_TRUE(child.start(options));
+    EXPECT_EQ(child.wait(5000), 0);
+    std::string out;
+    std::string err;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.file("out"), &out));
+    ASSERT_TRUE(platform::ReadWholeFile(dir.file("err"), &err));
+    EXPECT_EQ(out, "set|unset|" + dir.path() + "\n");
+    EXPECT_EQ(err, "err\n");
+}
+
+TEST(ChildProcessTest, RunProcessCapturesAndBoundsTheRun) {
+    std::string out;
+    std::string err;
+    EXPECT_EQ(
+        platform::RunProcess({"sh", "-c", "printf 'a b'; printf e >&2; exit 3"}, 5000, &out, &err),
+        3);
+    EXPECT_EQ(out, "a b");
+    EXPECT_EQ(err, "e");
+
+    const auto start = Clock::now();
+    EXPECT_EQ(platform::RunProcess({"sleep", "30"}, 200, &out), -1);
+    EXPECT_LT(Clock::now() - start, 5s);
+    EXPECT_EQ(platform::RunProcess({"/no/such/program"}, 1000, &out), -1);
+}
+
+TEST(ChildProcessTest, BrokenPipeDoesNotKillTheProcess) {
+    platform::IgnoreBrokenPipe();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    EXPECT_EQ(::write(fds[1], "x", 1), -1);  // EPIPE instead of death by SIGPIPE
+    ::close(fds[1]);
+}
+
+}  // namespace
