@@ -42,6 +42,7 @@ public:
     int bindPort();
     // Connects out; the peer id, or 0 after about 5 s without success.
     unsigned makeConnection(const char* host, int port);
+    // Data goes on channels 1 to 12 only; any other channel fails with error 6.
     bool sendBinary(unsigned peer_id, ChannelType channel, const char* data, int len,
                     bool reliable);
     bool sendText(unsigned peer_id, const char* text);
