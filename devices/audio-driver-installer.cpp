@@ -1,0 +1,193 @@
+#include "devices/audio-driver-installer.h"
+
+#include <QByteArray>
+#include <QDebug>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+#include "devices/audio-device-link.h"
+#include "hublet/log-sink.h"
+#include "platform/fifo.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+const char* const kAudioDeviceSourceName = "ZuAudioDevice";
+
+namespace {
+
+const char* const kPipeSourceModule = "module-pipe-source";
+
+struct ToolRun {
+    bool finished = false;  // ended by itself within the limit
+    int exitCode = -1;
+    QString out;
+    QByteArray err;
+};
+
+ToolRun RunPactl(const QStringList& args, int timeoutMs) {
+    ToolRun run;
+    QProcess process;
+    process.start(QStringLiteral("pactl"), args);
+    if (!process.waitForFinished(timeoutMs > 0 ? timeoutMs : 0)) {
+        if (process.state() != QProcess::NotRunning) {
+            BG_LOGW("pactl %s ran past %d ms; ended", qUtf8Printable(args.join(' ')), timeoutMs);
+            process.kill();
+            process.waitForFinished(1000);
+        }
+        return run;
+    }
+    run.finished = process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+bool ToolSucceeded(const ToolRun& run) {
+    return run.finished && run.exitCode == 0;
+}
+
+// "pactl list short ..." prints one tab-separated record per line.
+QList<QStringList> ShortRecords(const QString& text) {
+    QList<QStringList> records;
+    for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
+        records.append(line.split('\t'));
+    }
+    return records;
+}
+
+bool IsOurPipeSourceModule(const QStringList& record) {
+    static const QRegularExpression digits(QStringLiteral("^\\d+$"));
+    if (record.size() < 3 || record[1] != QLatin1String(kPipeSourceModule))
+        return false;
+    if (!digits.match(record[0]).hasMatch())
+        return false;
+    const QString wanted = QStringLiteral("source_name=") + kAudioDeviceSourceName;
+    return record[2].split(QRegularExpression(QStringLiteral("\\s+"))).contains(wanted);
+}
+
+// Module arguments are split at white space unless quoted.
+bool QuoteModuleValue(const std::string& value, QString* quoted) {
+    const QString text = QString::fromStdString(value);
+    if (!text.contains(QRegularExpression(QStringLiteral("[\\s'\"\\\\]")))) {
+        *quoted = text;
+        return true;
+    }
+    if (text.contains('"') || text.contains('\\'))
+        return false;
+    *quoted = '"' + text + '"';
+    return true;
+}
+
+bool HasReader(const std::string& fifoPath) {
+    platform::FifoWriter probe;
+    return probe.open(fifoPath) == platform::FifoWriter::OpenResult::kOpened;
+}
+
+// The pipe source creates the FIFO itself and refuses to load over anything
+// already at the path; PulseAudio 16 can even wedge after such a failed load.
+// So the path must be free (or already served) before pactl is asked.
+enum class LinkPathState { kFree, kServed, kBlocked };
+
+LinkPathState PrepareLinkPath(const std::string& path) {
+    const std::string dir = platform::DirName(path);
+    if (!platform::MakeDirs(dir, 0700) || !platform::IsPrivateDirectory(dir)) {
+        BG_LOGE("virtual microphone: %s is not a private directory of this user", dir.c_str());
+        return LinkPathState::kBlocked;
+    }
+    switch (platform::GetFifoPathState(path)) {
+        case platform::FifoPathState::kMissing:
+            return LinkPathState::kFree;
+        case platform::FifoPathState::kFifo:
+            if (HasReader(path))
+                return LinkPathState::kServed;
+            if (platform::RemoveFile(path))
+                return LinkPathState::kFree;
+            BG_LOGE("virtual microphone: cannot remove the stale FIFO %s", path.c_str());
+            return LinkPathState::kBlocked;
+        case platform::FifoPathState::kOther:
+            break;
+    }
+    BG_LOGE("virtual microphone: %s exists and is not a FIFO", path.c_str());
+    return LinkPathState::kBlocked;
+}
+
+}  // namespace
+
+bool findAudioDriver(int timeoutMs) {
+    const ToolRun run = RunPactl({"list", "short", "sources"}, timeoutMs);
+    if (!ToolSucceeded(run))
+        return false;
+    for (const QStringList& record : ShortRecords(run.out)) {
+        if (record.size() >= 2 && record[1] == QLatin1String(kAudioDeviceSourceName))
+            return true;
+    }
+    return false;
+}
+
+bool installAudioDriver(int timeoutMs) {
+    const std::string path = AudioDeviceLinkPath();
+    const LinkPathState state = PrepareLinkPath(path);
+    if (state == LinkPathState::kBlocked)
+        return false;
+    if (state == LinkPathState::kServed) {
+        BG_LOGI("virtual microphone: %s is already read by the sound server", path.c_str());
+        return true;
+    }
+    QString file;
+    if (!QuoteModuleValue(path, &file)) {
+        BG_LOGE("virtual microphone: cannot pass the path %s to the sound server", path.c_str());
+        return false;
+    }
+    const QStringList args = {
+        "load-module",
+        kPipeSourceModule,
+        QStringLiteral("source_name=") + kAudioDeviceSourceName,
+        "file=" + file,
+        "format=s16le",
+        "rate=48000",
+        "channels=1",
+        QStringLiteral("source_properties=device.description=Zu虚拟麦克风"),
+    };
+    const ToolRun run = RunPactl(args, timeoutMs);
+    qDebug() << run.exitCode << "out:" << run.out << "err:" << run.err;
+    static const QRegularExpression index(QStringLiteral("^\\d+$"));
+    return ToolSucceeded(run) && index.match(run.out.trimmed()).hasMatch();
+}
+
+bool removeAudioDriver(int timeoutMs) {
+    const ToolRun list = RunPactl({"list", "short", "modules"}, timeoutMs);
+    QString out;
+    QByteArray err;
+    if (ToolSucceeded(list)) {
+        for (const QStringList& record : ShortRecords(list.out)) {
+            if (!IsOurPipeSourceModule(record))
+                continue;
+            const ToolRun unload = RunPactl({"unload-module", record[0]}, timeoutMs);
+            out += unload.out;
+            err += unload.err;
+        }
+    } else {
+        out = list.out;
+        err = list.err;
+    }
+    qDebug() << "out" << out << "err" << err;
+    const std::string path = AudioDeviceLinkPath();
+    if (platform::GetFifoPathState(path) == platform::FifoPathState::kFifo && !HasReader(path)) {
+        platform::RemoveFile(path);
+    }
+    return true;
+}
+
+void registerCameraFilters() {
+    BG_LOGI(
+        "camera filters: nothing to register on Linux; programs read the camera through "
+        "zucam-camera");
+}
+
+void unregisterCameraFilters() {
+    BG_LOGI("camera filters: nothing to unregister on Linux");
+}

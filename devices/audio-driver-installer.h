@@ -1,0 +1,35 @@
+#pragma once
+
+// The virtual microphone and camera "drivers" on Linux.
+//
+// The microphone is a PulseAudio (or PipeWire) pipe source named
+// "ZuAudioDevice" that reads 48 kHz mono s16le from the FIFO at
+// AudioDeviceLinkPath(). Installing it loads the module through pactl,
+// removing it unloads the module again; loaded modules last until the sound
+// server restarts. Each pactl run is bounded by `timeoutMs`; the calls block
+// the caller (the GUI thread) meanwhile.
+//
+// The camera needs no registration: other programs read the frame queue
+// through zucam-camera.
+
+// How long one pactl run may take.
+constexpr int kAudioDriverToolTimeoutMs = 30000;
+
+// The name under which the sound server lists the virtual microphone.
+extern const char* const kAudioDeviceSourceName;
+
+// True when the sound server lists a source named "ZuAudioDevice". False when
+// it does not, or pactl is missing, fails or runs past the limit.
+bool findAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+
+// Loads the pipe source over the FIFO. True when pactl reports the new module's
+// index, or when the source already reads the FIFO; false otherwise.
+bool installAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+
+// Unloads every pipe source named "ZuAudioDevice" and removes a FIFO left
+// behind. Always true, like the uninstaller's other steps.
+bool removeAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+
+// Nothing to register on Linux; each logs one line saying so.
+void registerCameraFilters();
+void unregisterCameraFilters();
