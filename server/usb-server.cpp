@@ -148,7 +148,8 @@ void USBServer::ReverseStreamPort() {
     QPointer<USBServer> self(this);
     const QString serial = serial_;
     const int port = streamPort_.load();
-    zu::QAdbTools* tools = Tools();
+    // No stream port yet: "tcp:0" would make adb pick a device port of its own.
+    zu::QAdbTools* tools = port != 0 ? Tools() : nullptr;
     const bool ok = tools && tools->adbReverse(serial, port, port);
     if (!self)
         return;
