@@ -1,0 +1,65 @@
+#include "dep/QtComponent/media-socket/udp-data-listener.h"
+
+#include <cstdio>
+
+#include "hublet/log-sink.h"
+
+namespace media_socket {
+namespace {
+
+const char* Text(const char* s) {
+    return s ? s : "";
+}
+
+}  // namespace
+
+UDPDataListener::UDPDataListener(ZuSPServer* /*server*/) {
+    assembler_.SetTokenCallback([](const char* data, unsigned len) {
+        std::fprintf(stderr, "[token_packet]token='%.*s'\n", static_cast<int>(len), data);
+        return true;
+    });
+}
+
+UDPDataListener::~UDPDataListener() = default;
+
+void UDPDataListener::SetVideoCallback(VideoCallback cb) {
+    assembler_.SetVideoCallback(std::move(cb));
+}
+
+void UDPDataListener::SetAudioCallback(AudioCallback cb) {
+    assembler_.SetAudioCallback(std::move(cb));
+}
+
+void UDPDataListener::onConnected(unsigned peer_id, const char* desc) {
+    std::fprintf(stderr, "[connected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+}
+
+void UDPDataListener::onDisconnected(unsigned peer_id, const char* desc) {
+    // The link ends through the command connection, not when Zup2p loses a peer.
+    std::fprintf(stderr, "[disconnected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+}
+
+void UDPDataListener::onError(int code, const char* text) {
+    std::fprintf(stderr, "[disconnected]code=%d, describ='%s'\n", code, Text(text));
+}
+
+void UDPDataListener::onText(unsigned peer_id, const char* text) {
+    std::fprintf(stderr, "[onText]peerID=%u, onText='%s'\n", peer_id, Text(text));
+}
+
+void UDPDataListener::onBinary(unsigned peer_id, int /*channel*/, const char* data, int len) {
+    if (!close_)
+        return;
+    std::fprintf(stderr, "[onBinary]peerID=%u, onDataNum='%d'\n", peer_id, len);
+    if (len <= 0 || !data) {
+        BG_LOGI("stream connection disconnected\n");
+        std::fprintf(stderr, "stream disconnected\n");
+        close_();
+        return;
+    }
+    if (assembler_.Feed(data, static_cast<size_t>(len)) != StreamPacketAssembler::Result::kOk) {
+        close_();
+    }
+}
+
+}  // namespace media_socket

@@ -1,0 +1,264 @@
+#include "dep/QtComponent/media-socket/zusp-server.h"
+
+#include <cstdio>
+
+#include "dep/QtComponent/media-socket/acceptor.h"
+#include "dep/QtComponent/media-socket/byte-order.h"
+#include "dep/QtComponent/media-socket/connection.h"
+#include "dep/QtComponent/media-socket/event-loop.h"
+#include "dep/QtComponent/media-socket/guid-string.h"
+#include "dep/QtComponent/media-socket/socket.h"
+#include "dep/QtComponent/media-socket/stream-packet-assembler.h"
+#include "dep/QtComponent/media-socket/udp-data-listener.h"
+#include "hublet/interface.h"
+#include "hublet/log-sink.h"
+#include "hublet/value-store.h"
+#include "zup2p/zup2p.h"
+
+namespace media_socket {
+namespace {
+
+constexpr int kAnnounceIntervalMs = 1000;
+// Zup2p peers the stream transport accepts.
+constexpr unsigned kUdpPeerCount = 100;
+
+}  // namespace
+
+ZuSPServer::ZuSPServer() : loop_(new EventLoop), announce_timer_(kAnnounceIntervalMs, true) {
+    announce_timer_.SetCallback([this] { AnnounceTick(); });
+    loop_thread_ = std::thread([this] { loop_->Loop(); });
+}
+
+ZuSPServer::~ZuSPServer() {
+    loop_->Quit();
+    if (loop_thread_.joinable())
+        loop_thread_.join();
+    // Zup2p's dispatch thread may still queue a close on the loop: stop it
+    // while the loop exists.
+    StopUdp();
+    stream_connection_.reset();
+    cmd_connection_.reset();
+    stream_acceptor_.reset();
+    cmd_acceptor_.reset();
+    loop_.reset();
+}
+
+bool ZuSPServer::Start(uint16_t port) {
+    if (cmd_acceptor_)
+        return false;
+    // Everything the loop thread may touch is in place before the listening
+    // channel is handed to it.
+    stream_.reset(new StreamPacketAssembler);
+    stream_->SetTokenCallback(
+        [this](const char* data, unsigned len) { return CheckToken(data, len); });
+    stream_->SetVideoCallback(video_cb_);
+    stream_->SetAudioCallback(audio_cb_);
+    cmd_port_.store(port);
+
+    std::unique_ptr<Acceptor> acceptor(new Acceptor(loop_.get()));
+    acceptor->SetNewConnectionCallback([this](Socket&& s) { OnNewCmdConnection(std::move(s)); });
+    if (!acceptor->Listen("0.0.0.0", port)) {
+        cmd_port_.store(0);
+        return false;
+    }
+    if (port == 0)
+        cmd_port_.store(acceptor->Port());
+    cmd_acceptor_ = std::move(acceptor);
+    return true;
+}
+
+void ZuSPServer::StartAnnounce(const std::string& name, const std::vector<std::string>& ips,
+                               uint16_t port) {
+    loop_->QueueInLoop([this, name, ips, port] {
+        loop_->RemoveTimer(&announce_timer_);
+        announcer_.Configure(name, ips, port);
+        loop_->AddTimer(&announce_timer_);
+    });
+}
+
+void ZuSPServer::StopAnnounce() {
+    loop_->QueueInLoop([this] {
+        announcer_.Clear();
+        loop_->RemoveTimer(&announce_timer_);
+    });
+}
+
+void ZuSPServer::OnNewCmdConnection(Socket&& socket) {
+    if (!socket.IsValid())
+        return;
+    if (cmd_connection_) {
+        socket.Close(platform::kShutBoth);
+        BG_LOGI("only supported one cmd connection\n");
+        return;
+    }
+    std::fprintf(stderr, "OnNewCmdConnection\n");
+    socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    // The kernel holds no more than the command buffer can take.
+    socket.SetRecvBufferSize(CmdFrameBuffer::kCapacity);
+    cmd_connection_.reset(new Connection(loop_.get(), std::move(socket)));
+    cmd_connection_->SetMessageCallback([this](char* data, int len) { OnCmdMessage(data, len); });
+    cmd_connection_->Start();
+}
+
+void ZuSPServer::OnNewStreamConnection(Socket&& socket) {
+    if (!socket.IsValid())
+        return;
+    if (stream_connection_) {
+        socket.Close(platform::kShutBoth);
+        BG_LOGW("only supported one stream connection\n");
+        return;
+    }
+    std::fprintf(stderr, "OnNewStreamConnection\n");
+    socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    stream_connection_.reset(new Connection(loop_.get(), std::move(socket)));
+    stream_connection_->SetMessageCallback(
+        [this](char* data, int len) { OnStreamMessage(data, len); });
+    // One receive may take everything the kernel holds. Done here rather than
+    // queued: a close queued earlier in this iteration would free the
+    // connection before a queued resize ran.
+    stream_connection_->SetBufferSize(StreamPacketAssembler::kBufferSize);
+    stream_connection_->Start();
+}
+
+void ZuSPServer::OnCmdMessage(char* data, int len) {
+    if (!cmd_connection_)
+        return;
+    if (len > 0 && close_pending_.load())
+        return;
+    commands_.OnMessage(data, len);
+}
+
+void ZuSPServer::OnStreamMessage(char* data, int len) {
+    if (!stream_connection_)
+        return;
+    if (len <= 0) {
+        BG_LOGI("stream connection disconnected\n");
+        std::fprintf(stderr, "stream disconnected\n");
+        RequestClose();
+        return;
+    }
+    if (close_pending_.load())
+        return;
+    if (stream_->Feed(data, static_cast<size_t>(len)) != StreamPacketAssembler::Result::kOk) {
+        RequestClose();
+    }
+}
+
+bool ZuSPServer::CheckToken(const char* data, unsigned len) {
+    if (token_.size() == len && token_.compare(0, len, data, len) == 0)
+        return true;
+    BG_LOGE("token is error");
+    return false;
+}
+
+bool ZuSPServer::OpenStreamAcceptor(uint16_t* port) {
+    const int first = cmd_port_.load() + 1;
+    for (int p = first; p < first - 1 + kStreamPortRange && p <= 0xffff; ++p) {
+        // The previous acceptor goes first so that its port can be taken again.
+        stream_acceptor_.reset(new Acceptor(loop_.get()));
+        stream_acceptor_->SetNewConnectionCallback(
+            [this](Socket&& s) { OnNewStreamConnection(std::move(s)); });
+        if (stream_acceptor_->Listen("0.0.0.0", static_cast<uint16_t>(p))) {
+            *port = static_cast<uint16_t>(p);
+            return true;
+        }
+        stream_acceptor_.reset();
+    }
+    return stream_acceptor_ != nullptr;
+}
+
+void ZuSPServer::StartUdp() {
+    StopUdp();
+    udp_listener_.reset(new UDPDataListener(this));
+    udp_listener_->SetVideoCallback(video_cb_);
+    udp_listener_->SetAudioCallback(audio_cb_);
+    udp_listener_->SetCloseFunction([this] { RequestClose(); });
+    udp_transport_.reset(new zu::Zup2p);
+    udp_transport_->run(udp_listener_.get(), 0, kUdpPeerCount);
+}
+
+void ZuSPServer::StopUdp() {
+    if (udp_transport_) {
+        udp_transport_->stop();
+        udp_transport_.reset();
+    }
+    udp_listener_.reset();
+}
+
+void ZuSPServer::RequestClose() {
+    close_pending_.store(true);
+    // Always queued, even on the loop thread: a connection must never be
+    // destroyed inside its own callback.
+    loop_->QueueInLoop([this] { CloseConnection(); });
+}
+
+void ZuSPServer::CloseConnection() {
+    StopUdp();
+    stream_acceptor_.reset();
+    cmd_connection_.reset();
+    stream_connection_.reset();
+    token_.clear();
+    commands_.Reset();
+    if (stream_)
+        stream_->Reset();
+    close_pending_.store(false);
+    if (disconnected_cb_) {
+        std::fprintf(stderr, "[ZuSPServer::CloseConnection()]");
+        disconnected_cb_();
+    }
+}
+
+void ZuSPServer::AnnounceTick() {
+    announcer_.Tick(cmd_port_.load());
+}
+
+void ZuSPServer::SendCmd(const std::string& body) {
+    if (!cmd_connection_)
+        return;
+    std::string frame(4, '\0');
+    WriteBe32(&frame[0], static_cast<uint32_t>(body.size()));
+    frame += body;
+    cmd_connection_->Send(frame.data(), static_cast<int>(frame.size()));
+}
+
+unsigned ZuSPServer::OpenTcpStream() {
+    uint16_t port = 0;
+    if (!OpenStreamAcceptor(&port))
+        return 0;
+    return port;
+}
+
+unsigned ZuSPServer::StartUdpStream() {
+    StartUdp();
+    return static_cast<unsigned>(udp_transport_->bindPort());
+}
+
+void ZuSPServer::NotifyStreamPort(unsigned port) {
+    if (stream_port_cb_)
+        stream_port_cb_(port);
+}
+
+std::string ZuSPServer::RenewToken() {
+    token_ = NewGuidString();
+    return token_;
+}
+
+void ZuSPServer::NotifyConnected(const std::string& peer_name) {
+    if (connected_cb_)
+        connected_cb_(peer_name.c_str());
+}
+
+bool ZuSPServer::HandleCustomCommand(int type, const Json::Value& data, Json::Value* reply) {
+    if (!command_cb_)
+        return false;
+    return command_cb_(type, data, reply);
+}
+
+std::string ZuSPServer::DeviceName() {
+    bg::Interface* host = CD;
+    if (!host || !host->valueStore)
+        return std::string();
+    return host->valueStore->get("zucam_device_name", bg::Value("")).toStdString("");
+}
+
+}  // namespace media_socket

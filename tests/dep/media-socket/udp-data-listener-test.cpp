@@ -1,0 +1,146 @@
+#include "dep/QtComponent/media-socket/udp-data-listener.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/dep/media-socket/test-peer.h"
+#include "tests/support/test-host.h"
+#include "zup2p/zup2p.h"
+
+namespace media_socket {
+namespace {
+
+using mstest::AudioPacket;
+using mstest::Be32;
+using mstest::TokenPacket;
+using mstest::VideoPacket;
+
+class UDPDataListenerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host_.clear();
+        listener_.SetVideoCallback([this](const char* d, unsigned n, unsigned kind) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            media_.push_back("v" + std::to_string(kind) + ":" + std::string(d, n));
+        });
+        listener_.SetAudioCallback(
+            [this](const char* d, unsigned n, unsigned rate, unsigned ch, unsigned bits) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                media_.push_back("a" + std::to_string(rate) + "/" + std::to_string(ch) + "/" +
+                                 std::to_string(bits) + ":" + std::string(d, n));
+            });
+        listener_.SetCloseFunction([this] { ++closes_; });
+    }
+
+    void Binary(const std::string& bytes) {
+        listener_.onBinary(100, 1, bytes.data(), static_cast<int>(bytes.size()));
+    }
+    std::vector<std::string> Media() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return media_;
+    }
+
+    zutest::TestHost host_;
+    UDPDataListener listener_{nullptr};
+    std::mutex mutex_;
+    std::vector<std::string> media_;
+    std::atomic<int> closes_{0};
+};
+
+TEST_F(UDPDataListenerTest, AudioPacketInMessagesOfFiveSevenAndTheRest) {
+    std::string packet = AudioPacket(48000, 2, 16, mstest::Pattern(3836, 4));
+    ASSERT_EQ(packet.size(), 5u + 7u + 3852u);
+    Binary(packet.substr(0, 5));
+    Binary(packet.substr(5, 7));
+    EXPECT_TRUE(Media().empty());
+    Binary(packet.substr(12));
+    ASSERT_EQ(Media().size(), 1u);
+    EXPECT_EQ(Media()[0], "a48000/2/16:" + mstest::Pattern(3836, 4));
+    EXPECT_EQ(listener_.BufferedBytes(), 0u);
+    EXPECT_EQ(closes_.load(), 0);
+}
+
+TEST_F(UDPDataListenerTest, TokenPacketsArePrintedNeverChecked) {
+    Binary(TokenPacket("anything at all") + TokenPacket("") + VideoPacket(1, "f"));
+    EXPECT_EQ(closes_.load(), 0);
+    EXPECT_EQ(Media(), (std::vector<std::string>{"v1:f"}));
+}
+
+TEST_F(UDPDataListenerTest, EmptyMessageClosesTheLink) {
+    listener_.onBinary(100, 1, "", 0);
+    EXPECT_EQ(closes_.load(), 1);
+    EXPECT_TRUE(host_.contains("stream connection disconnected"));
+}
+
+TEST_F(UDPDataListenerTest, VideoWithTwoExpansionBytesClosesTheLink) {
+    Binary(Be32(1) + Be32(2) + "xx" + Be32(1) + "p");
+    EXPECT_EQ(closes_.load(), 1);
+    EXPECT_TRUE(host_.contains("video packet, expand_len is 0!"));
+    // Later messages of the broken stream keep asking for the close.
+    Binary(VideoPacket(1, "late"));
+    EXPECT_EQ(closes_.load(), 2);
+    EXPECT_TRUE(Media().empty());
+}
+
+TEST_F(UDPDataListenerTest, WithoutCloseFunctionNothingHappens) {
+    UDPDataListener bare(nullptr);
+    int videos = 0;
+    bare.SetVideoCallback([&](const char*, unsigned, unsigned) { ++videos; });
+    std::string p = VideoPacket(1, "x");
+    bare.onBinary(1, 1, p.data(), static_cast<int>(p.size()));
+    bare.onBinary(1, 1, nullptr, 0);
+    EXPECT_EQ(videos, 0);
+    EXPECT_EQ(bare.BufferedBytes(), 0u);
+}
+
+TEST_F(UDPDataListenerTest, NotificationsTolerateMissingTexts) {
+    listener_.onConnected(100, nullptr);
+    listener_.onDisconnected(100, "127.0.0.1,5000");
+    listener_.onError(4, nullptr);
+    listener_.onText(100, "hello");
+    EXPECT_EQ(closes_.load(), 0);
+}
+
+TEST_F(UDPDataListenerTest, RealZup2pPeerStreamReachesTheCallbacks) {
+    zu::Zup2p desktop;
+    desktop.run(&listener_, 0, 100);
+    ASSERT_NE(desktop.bindPort(), 0);
+
+    struct Quiet : zu::DataListener {
+        void onConnected(unsigned, const char*) override {}
+        void onDisconnected(unsigned, const char*) override {}
+        void onError(int, const char*) override {}
+        void onText(unsigned, const char*) override {}
+        void onBinary(unsigned, int, const char*, int) override {}
+    } quiet;
+    zu::Zup2p phone;
+    phone.run(&quiet, 0, 1);
+    unsigned peer = phone.makeConnection("127.0.0.1", desktop.bindPort());
+    ASSERT_NE(peer, 0u);
+
+    // A video stream cut at arbitrary points into messages of up to 1000 bytes.
+    std::string stream = TokenPacket("{KEY}");
+    for (unsigned i = 0; i < 20; ++i)
+        stream += VideoPacket(i % 3, mstest::Pattern(5000 + i, i));
+    for (size_t pos = 0; pos < stream.size();) {
+        size_t n = std::min<size_t>(1 + (pos * 7919) % 1000, stream.size() - pos);
+        ASSERT_TRUE(phone.sendBinary(peer, zu::kChannelData2, stream.data() + pos,
+                                     static_cast<int>(n), true));
+        pos += n;
+    }
+    ASSERT_TRUE(mstest::WaitUntil([&] { return Media().size() == 20; }, 5000));
+    auto media = Media();
+    for (unsigned i = 0; i < 20; ++i) {
+        EXPECT_EQ(media[i], "v" + std::to_string(i % 3) + ":" + mstest::Pattern(5000 + i, i));
+    }
+    EXPECT_EQ(closes_.load(), 0);
+    phone.stop();
+    desktop.stop();
+}
+
+}  // namespace
+}  // namespace media_socket
