@@ -3,11 +3,19 @@
 #include <QMetaObject>
 #include <QTimer>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include "cordlink/qadb-tools.h"
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
+#include "devices/audio-driver-installer.h"
+#include "devices/virtaul-audio-device-manager.h"
 #include "devices/virtual-camera-queue.h"
 #include "hublet/log-sink.h"
 #include "screenshot-writer.h"
 #include "server/media-server.h"
+#include "server/usb-server.h"
 
 namespace {
 
@@ -38,7 +46,54 @@ bool HeadlessHost::Start(std::string* error) {
             "pictures are not served as a camera");
     }
     feeder_.setQueue(cameraQueue_.get());
-    return StartServer(error);
+    if (options_.virtualMic)
+        OpenVirtualMic();
+    return options_.usb ? StartUsbServer(error) : StartServer(error);
+}
+
+void HeadlessHost::OpenVirtualMic() {
+    if (!findAudioDriver()) {
+        BG_LOGI("the virtual microphone source is missing, installing it");
+        if (!installAudioDriver()) {
+            BG_LOGE("虚拟麦克风驱动安装失败");
+            return;
+        }
+    }
+    std::shared_ptr<VirtaulAudioDeviceManager> vmic = VirtaulAudioDeviceManager::create();
+    if (!vmic) {
+        BG_LOGE("无法打开虚拟麦克风设备！");
+        return;
+    }
+    std::lock_guard<std::mutex> lock(vmicMutex_);
+    vmic_ = std::move(vmic);
+    BG_LOGI("virtual microphone open");
+}
+
+void HeadlessHost::WriteVirtualMic(const FrameHolder& frame) {
+    std::shared_ptr<VirtaulAudioDeviceManager> vmic;
+    {
+        std::lock_guard<std::mutex> lock(vmicMutex_);
+        vmic = vmic_;
+    }
+    if (!vmic || !frame.data(0))
+        return;
+    const AVFrame* f = frame.get();
+    vmic->pushAudio(reinterpret_cast<const int16_t*>(f->data[0]), f->nb_samples, f->sample_rate,
+                    f->ch_layout.nb_channels);
+}
+
+bool HeadlessHost::StartUsbServer(std::string* error) {
+    usbServer_ = USBServer::Create(this);
+    connect(usbServer_.get(), &USBServer::sig_DecoderInitFailed, this,
+            &HeadlessHost::ShowDecoderFailure, Qt::QueuedConnection);
+    if (!usbServer_->Start(options_.port)) {
+        *error = "无法启动USB传输服务，由于" + std::to_string(options_.port) + "端口被占用";
+        BG_LOGE("%s", error->c_str());
+        usbServer_.reset();
+        return false;
+    }
+    BG_LOGI("zucamd serving USB phones on port %d", options_.port);
+    return true;
 }
 
 bool HeadlessHost::StartServer(std::string* error) {
@@ -69,7 +124,16 @@ void HeadlessHost::Announce() {
 
 void HeadlessHost::Shutdown() {
     mediaServer_.reset();
+    usbServer_.reset();
+    // The USB server scheduled the ADB tools for deletion; with the event
+    // loop gone that deletion would never run, so it is done here.
+    delete adbTools_;
+    adbTools_ = nullptr;
     recording_.Stop();
+    {
+        std::lock_guard<std::mutex> lock(vmicMutex_);
+        vmic_.reset();
+    }
     if (cameraQueue_) {
         cameraQueue_->close();
         cameraQueue_.reset();
@@ -86,11 +150,19 @@ std::string HeadlessHost::DeviceName() const {
 }
 
 zu::QAdbTools* HeadlessHost::AdbTools() {
-    BG_LOGE("USB phones are not served by this zucamd");
-    return nullptr;
+    if (!adbTools_)
+        adbTools_ = new zu::QAdbTools();
+    return adbTools_;
 }
 
-void HeadlessHost::ReleaseAdbTools() {}
+void HeadlessHost::ReleaseAdbTools() {
+    if (!adbTools_)
+        return;
+    // Its destructor removes the port mappings and ends the adb server; it
+    // runs once the current event (possibly an adb wait) has returned.
+    adbTools_->deleteLater();
+    adbTools_ = nullptr;
+}
 
 void HeadlessHost::UpdateVolumn(int) {
     // No window to show the level meter.

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app-context.h"
@@ -16,6 +17,8 @@
 #include "tools/zucamd/zucamd-options.h"
 
 class MediaServer;
+class USBServer;
+class VirtaulAudioDeviceManager;
 class VirtualCameraQueue;
 
 // ZuCam without a window: hosts the connection server, feeds the camera
@@ -66,6 +69,9 @@ private slots:
 
 private:
     bool StartServer(std::string* error);
+    bool StartUsbServer(std::string* error);
+    void OpenVirtualMic();
+    void WriteVirtualMic(const FrameHolder& frame);
     void Announce();
 
     ZucamdOptions options_;
@@ -76,6 +82,12 @@ private:
     LastPictureStore lastPicture_;
     RecordingController recording_;
     std::unique_ptr<MediaServer> mediaServer_;
+    std::unique_ptr<USBServer> usbServer_;
+    zu::QAdbTools* adbTools_ = nullptr;
+    // Taken by the audio thread for each block, so closing the microphone
+    // never pulls it from under a write.
+    mutable std::mutex vmicMutex_;
+    std::shared_ptr<VirtaulAudioDeviceManager> vmic_;
     std::atomic<bool> disconnectPending_{false};
     std::atomic<bool> firstPictureLogged_{false};
 };
