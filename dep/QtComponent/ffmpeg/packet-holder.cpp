@@ -34,7 +34,9 @@ PacketHolder& PacketHolder::operator=(PacketHolder&& other) noexcept {
     return *this;
 }
 
-PacketHolder::~PacketHolder() { reset(); }
+PacketHolder::~PacketHolder() {
+    reset();
+}
 
 PacketHolder PacketHolder::Adopt(AVPacket* packet) {
     PacketHolder h;
@@ -48,28 +50,43 @@ PacketHolder PacketHolder::Copy(const uint8_t* data, size_t size) {
 
 PacketHolder PacketHolder::Join(const PacketHolder& head, const uint8_t* data, size_t size) {
     size_t headSize = head.packet_ ? static_cast<size_t>(head.packet_->size) : 0;
-    if (size > static_cast<size_t>(INT_MAX) - headSize - AV_INPUT_BUFFER_PADDING_SIZE) {
+    // FFmpeg sizes are ints and every packet carries padding behind its data.
+    const size_t limit = static_cast<size_t>(INT_MAX) - AV_INPUT_BUFFER_PADDING_SIZE;
+    if (headSize > limit || size > limit - headSize)
         return PacketHolder();
-    }
+    if (size && !data)
+        return PacketHolder();
     AVPacket* p = av_packet_alloc();
-    if (!p) return PacketHolder();
+    if (!p)
+        return PacketHolder();
     if (av_new_packet(p, static_cast<int>(headSize + size)) < 0) {
         av_packet_free(&p);
         return PacketHolder();
     }
-    if (headSize) std::memcpy(p->data, head.packet_->data, headSize);
-    if (size && data) std::memcpy(p->data + headSize, data, size);
+    if (headSize)
+        std::memcpy(p->data, head.packet_->data, headSize);
+    if (size && data)
+        std::memcpy(p->data + headSize, data, size);
     return Adopt(p);
 }
 
 void PacketHolder::reset() {
-    if (packet_) av_packet_free(&packet_);
+    if (packet_)
+        av_packet_free(&packet_);
 }
 
-void PacketHolder::swap(PacketHolder& other) noexcept { std::swap(packet_, other.packet_); }
+void PacketHolder::swap(PacketHolder& other) noexcept {
+    std::swap(packet_, other.packet_);
+}
 
-bool PacketHolder::isKey() const { return packet_ && (packet_->flags & AV_PKT_FLAG_KEY); }
+bool PacketHolder::isKey() const {
+    return packet_ && (packet_->flags & AV_PKT_FLAG_KEY);
+}
 
-const uint8_t* PacketHolder::data() const { return packet_ ? packet_->data : nullptr; }
+const uint8_t* PacketHolder::data() const {
+    return packet_ ? packet_->data : nullptr;
+}
 
-int PacketHolder::size() const { return packet_ ? packet_->size : 0; }
+int PacketHolder::size() const {
+    return packet_ ? packet_->size : 0;
+}
