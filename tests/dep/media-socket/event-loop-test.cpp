@@ -67,14 +67,21 @@ TEST(EventLoopTest, FunctorQueuedByFunctorRunsInNextIteration) {
     ASSERT_TRUE(WaitUntil([&] { return second.load() >= 0; }));
     EXPECT_EQ(second.load(), first.load() + 1);
 
-    // Functors queued together run in one batch, in order.
+    // Functors queued together run in one batch, in order. They are queued
+    // from the loop thread so the loop cannot take the list between them.
     std::vector<int> order;
+    std::atomic<bool> done{false};
     runner.loop()->QueueInLoop([&] {
-        order.push_back(1);
-        same = iterations.load();
+        runner.loop()->QueueInLoop([&] {
+            order.push_back(1);
+            same = iterations.load();
+        });
+        runner.loop()->QueueInLoop([&] {
+            order.push_back(iterations.load() == same.load() ? 2 : -2);
+            done = true;
+        });
     });
-    runner.loop()->QueueInLoop([&] { order.push_back(iterations.load() == same.load() ? 2 : -2); });
-    ASSERT_TRUE(runner.RunInLoop([] {}));
+    ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     runner.Stop();
     runner.loop()->RemoveChannel(&channel);
