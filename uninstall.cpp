@@ -5,22 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "devices/audio-driver-installer.h"
 #include "hublet/log-sink.h"
 #include "platform/process-list.h"
-
-namespace {
-
-// The driver tools arrive with the device installers; until then the
-// uninstall run says plainly what it did not do.
-void RemoveVirtualMicDriver() {
-    BG_LOGW("removing the virtual microphone driver is not part of this build; nothing removed");
-}
-
-void UnregisterCameraFilter() {
-    BG_LOGI("camera filter unregistration is not part of this build; nothing unregistered");
-}
-
-}  // namespace
+#include "zucam.h"
 
 std::set<QString> CameraFilterFiles(const QString& appDir) {
     return {appDir + "/Drivers/camera/zu-virtual-camera-dshow32.dll",
@@ -48,11 +36,14 @@ QString UninstallWarningText(const std::set<QString>& holders) {
 }
 
 void Uninstall() {
-    RemoveVirtualMicDriver();
-    UnregisterCameraFilter();
+    removeAudioDriver();
+    unregisterCameraFilters();
     const std::set<QString> holders = FilterFileHolders(QCoreApplication::applicationDirPath());
     if (holders.empty())
         return;
-    QMessageBox::warning(nullptr, QString::fromUtf8("警告"), UninstallWarningText(holders),
-                         QMessageBox::Ok);
+    const QString text = UninstallWarningText(holders);
+    BG_LOGW("%s", qUtf8Printable(text));
+    if (!ZuCam::CanShowDialogs())
+        return;
+    QMessageBox::warning(nullptr, QString::fromUtf8("警告"), text, QMessageBox::Ok);
 }

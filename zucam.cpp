@@ -1,11 +1,19 @@
 #include "zucam.h"
 
+#include <QApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
+#include <algorithm>
 
+#include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
+#include "devices/audio-driver-installer.h"
+#include "devices/virtaul-audio-device-manager.h"
 #include "host-system.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
@@ -28,6 +36,12 @@ constexpr SingleApplication::Options kInstanceOptions =
     SingleApplication::User | SingleApplication::System | SingleApplication::SecondaryNotification;
 constexpr int kInstanceTimeoutMs = 1000;
 
+const char* const kInstallDriverQuestion =
+    "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
+    "安装后可能需要重启电脑才能正常使用。";
+const char* const kDriverInstallFailed = "虚拟麦克风驱动安装失败";
+const char* const kCannotOpenVirtualMic = "无法打开虚拟麦克风设备！";
+
 }  // namespace
 
 void ZuCam::SetMainWindowFactory(WindowFactory factory) {
@@ -46,10 +60,8 @@ ZuCam::ZuCam(int& argc, char** argv)
 ZuCam::~ZuCam() {
     delete mainWindow.data();
     SaveSettings();
-    {
-        std::lock_guard<std::mutex> lock(micMutex_);
-        virtualMic.reset();
-    }
+    SetVirtualMic(nullptr);
+    DeleteAdbTools();
     if (AppContext::instance() == this)
         AppContext::setInstance(nullptr);
 }
@@ -91,13 +103,13 @@ void ZuCam::SaveSettings() {
 void ZuCam::Initialize() {
     LoadSettings();
     if (useHardwareDecoder)
-        DetectHardwareDecoders();
+        HardwareCodecDetector::instance()->detect();
     const QScreen* screen = QGuiApplication::primaryScreen();
     scaleFactor = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
     const int count = bg::LoadModules(kOptionalModules, 1, true);
     BG_LOGE("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
-    RegisterCameraFilter();
+    registerCameraFilters();
 
     WindowFactory& factory = MainWindowFactory();
     mainWindow = factory ? factory() : nullptr;
@@ -111,56 +123,109 @@ void ZuCam::Initialize() {
     SetWindowStaysOnTop(windowStaysOnTop);
     mainWindow->show();
     if (!micOpened)
-        ShowMessageBox("无法打开虚拟麦克风设备！");
+        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
 }
 
-void ZuCam::DetectHardwareDecoders() {
-    BG_LOGW("hardware decoder detection is not part of this build; decoding in software");
+bool ZuCam::CanShowDialogs() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return false;
+    // The offscreen and minimal platforms have screens nobody looks at: a
+    // modal box there would wait for a click that never comes.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    return QGuiApplication::primaryScreen() != nullptr;
 }
 
-void ZuCam::RegisterCameraFilter() {
-    BG_LOGI("camera filter registration is not part of this build; nothing registered");
+bool ZuCam::AskQuestion(const QString& text) {
+    BG_LOGI("question for the user: %s", qUtf8Printable(text));
+    if (!CanShowDialogs()) {
+        BG_LOGW("nobody can answer without a screen; taken as 取消");
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
+    QPushButton* ok = box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+    box.addButton(QString::fromUtf8("取消"), QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == ok;
 }
 
-// The program's own message box arrives with its dialogs; until then the
-// user-facing texts go to the log.
-void ZuCam::ShowMessageBox(const char* text) {
-    BG_LOGE("message for the user: %s", text);
+void ZuCam::ShowMessage(const QString& text) {
+    BG_LOGE("message for the user: %s", qUtf8Printable(text));
+    if (!CanShowDialogs())
+        return;
+    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
+    box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+std::shared_ptr<VirtaulAudioDeviceManager> ZuCam::CreateVirtualMic() {
+    return VirtaulAudioDeviceManager::create();
 }
 
 bool ZuCam::OpenVirtualMic(bool askInstall) {
-    // Without the microphone link and its driver installer the microphone
-    // cannot open; say so rather than pretend it did.
-    BG_LOGW("the virtual microphone is not part of this build");
-    openVirtualMic = false;
-    if (askInstall)
-        ShowMessageBox("无法打开虚拟麦克风设备！");
-    return false;
+    if (findAudioDriver()) {
+        openVirtualMic = OpenVirtualMicLink();
+    } else if (!askInstall) {
+        // Start-up asks nobody: Initialize tells the user the open failed.
+        openVirtualMic = false;
+        return false;
+    } else {
+        if (!AskQuestion(QString::fromUtf8(kInstallDriverQuestion))) {
+            openVirtualMic = false;
+            return false;
+        }
+        if (!installAudioDriver()) {
+            openVirtualMic = false;
+            ShowMessage(QString::fromUtf8(kDriverInstallFailed));
+            return false;
+        }
+        openVirtualMic = OpenVirtualMicLink();
+    }
+    if (askInstall && !openVirtualMic)
+        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
+    return openVirtualMic;
+}
+
+bool ZuCam::OpenVirtualMicLink() {
+    std::shared_ptr<VirtaulAudioDeviceManager> mic = CreateVirtualMic();
+    const bool opened = mic != nullptr;
+    SetVirtualMic(std::move(mic));
+    return opened;
+}
+
+void ZuCam::SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic) {
+    std::shared_ptr<VirtaulAudioDeviceManager> previous;
+    {
+        std::lock_guard<std::mutex> lock(micMutex_);
+        previous = std::move(virtualMic);
+        virtualMic = std::move(mic);
+    }
+    // Released outside the lock: closing the link stops its output stream,
+    // which waits for the stream's thread, and the audio thread must never
+    // wait on that to hand over a block.
+    previous.reset();
 }
 
 void ZuCam::CloseVirtualMic() {
-    {
-        std::lock_guard<std::mutex> lock(micMutex_);
-        virtualMic.reset();
-    }
+    SetVirtualMic(nullptr);
     openVirtualMic = false;
 }
 
 void ZuCam::WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleRate, int channels) {
     // A reference of our own keeps the link alive while CloseVirtualMic runs
-    // on the GUI thread.
+    // on the GUI thread; the last holder closes it.
     std::shared_ptr<VirtaulAudioDeviceManager> mic;
     {
         std::lock_guard<std::mutex> lock(micMutex_);
         mic = virtualMic;
     }
-    // No link can be open in this build (OpenVirtualMic never creates one);
-    // the hand-over to pushAudio arrives with the microphone link.
-    (void)mic;
-    (void)samples;
-    (void)sampleCount;
-    (void)sampleRate;
-    (void)channels;
+    if (!mic || !samples)
+        return;
+    // The resampler reads the samples as bytes; the pointer is only passed on.
+    mic->pushAudio(reinterpret_cast<const int16_t*>(samples), sampleCount, sampleRate, channels);
 }
 
 void ZuCam::SetWindowStaysOnTop(bool onTop) {
@@ -212,12 +277,41 @@ std::string ZuCam::DeviceName() const {
 }
 
 zu::QAdbTools* ZuCam::AdbTools() {
-    BG_LOGE("USB support (the ADB tools) is not part of this build");
-    return nullptr;
+    if (!adbTools)
+        adbTools = new zu::QAdbTools();
+    return adbTools;
 }
 
-// AdbTools never creates the tools in this build, so there is nothing to release.
-void ZuCam::ReleaseAdbTools() {}
+void ZuCam::ReleaseAdbTools() {
+    if (!adbTools)
+        return;
+    // Its destructor removes the port mappings and ends the adb server; it
+    // runs once the current event (possibly an adb wait) has returned.
+    adbTools->deleteLater();
+    // Only the ones still waiting for their turn are kept.
+    releasedAdbTools_.erase(std::remove_if(releasedAdbTools_.begin(), releasedAdbTools_.end(),
+                                           [](const QPointer<zu::QAdbTools>& p) { return !p; }),
+                            releasedAdbTools_.end());
+    releasedAdbTools_.emplace_back(adbTools);
+    adbTools = nullptr;
+}
+
+// The main window's destructor ends the USB server, which releases the tools
+// with deleteLater; by then the event loop has ended and would never get to
+// them: the port mappings would outlive ZuCam and the tools would leak.
+void ZuCam::DeleteAdbTools() {
+    ReleaseAdbTools();
+    for (QPointer<zu::QAdbTools>& released : releasedAdbTools_) {
+        zu::QAdbTools* tools = released.data();
+        if (!tools)
+            continue;
+        // The destructor waits for adb in a local event loop, where the
+        // pending deferred delete would delete the tools a second time.
+        QCoreApplication::removePostedEvents(tools, QEvent::DeferredDelete);
+        delete tools;
+    }
+    releasedAdbTools_.clear();
+}
 
 void ZuCam::UpdateVolumn(int level) {
     // The level meter calls from the audio thread; the window pointer is only

@@ -10,9 +10,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app-context.h"
 #include "app-settings.h"
+#include "cordlink/qadb-tools.h"
 #include "single-application.h"
 
 class VirtaulAudioDeviceManager;
@@ -40,7 +42,8 @@ public:
     void LoadSettings();
     bool OpenVirtualMic(bool askInstall);
     void CloseVirtualMic();
-    // Interleaved 16-bit PCM; called on the thread that delivers audio.
+    // Interleaved signed 16-bit PCM (an audio frame's first plane), sampleCount
+    // samples per channel; called on the thread that delivers audio.
     void WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleRate, int channels);
     void SetWindowStaysOnTop(bool onTop);
     void SetUseHardwareRender(bool use);
@@ -48,6 +51,9 @@ public:
     void SetConnectMode(int mode);
     void KillAdbProcess();
     bool IsPowerSaverActive() const;
+    // Whether a modal box can reach a person: a widget application on a
+    // platform with a visible screen.
+    static bool CanShowDialogs();
 
     // AppContext, for the connection servers.
     bool IsRecording() const override { return recording; }
@@ -79,16 +85,30 @@ public:
 public slots:
     void Initialize();
 
+protected:
+    // The questions and messages of the application object. The program's
+    // own message box arrives with its dialogs; until then a QMessageBox over
+    // the main window where someone can see it, the log otherwise. Tests
+    // answer in place of a person by overriding them.
+    // True when the user chose "确定".
+    virtual bool AskQuestion(const QString& text);
+    virtual void ShowMessage(const QString& text);
+    // Opens the microphone link; null when it cannot be opened.
+    virtual std::shared_ptr<VirtaulAudioDeviceManager> CreateVirtualMic();
+
 private slots:
     void OnReceivedMessage(quint32 instanceId, QByteArray message);
 
 private:
     void SaveSettings();
-    void DetectHardwareDecoders();
-    void RegisterCameraFilter();
-    void ShowMessageBox(const char* text);
+    bool OpenVirtualMicLink();
+    void SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic);
+    void DeleteAdbTools();
 
     AppSettings settings_;
     // Guards virtualMic between the GUI thread and the audio thread.
     std::mutex micMutex_;
+    // The tools handed to deleteLater: deleted at exit if the event loop
+    // ended before it got to them.
+    std::vector<QPointer<zu::QAdbTools>> releasedAdbTools_;
 };

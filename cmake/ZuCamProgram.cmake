@@ -21,7 +21,7 @@ add_library(zucam_app STATIC
     ${CMAKE_SOURCE_DIR}/zucam.cpp
 )
 set_target_properties(zucam_app PROPERTIES AUTOMOC ON)
-target_link_libraries(zucam_app PUBLIC zucam_core Qt5::Widgets Qt5::Network)
+target_link_libraries(zucam_app PUBLIC zucam_core ffmpeg devices cordlink Qt5::Widgets Qt5::Network)
 zucam_warnings(zucam_app)
 
 add_executable(zucam ${CMAKE_SOURCE_DIR}/main.cpp)

@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "single-application-p.h"
+#include "tests/app/fake-tools.h"
 #include "tests/app/probe-process.h"
 #include "tests/support/temp-dir.h"
 
@@ -46,10 +47,16 @@ protected:
         const int code = process->child().wait(20000);
         return code;
     }
+    // The program's pactl and adb are stand-ins: no real sound server or
+    // phone is touched.
     std::vector<std::pair<std::string, std::string>> env() const {
-        return {{"XDG_CONFIG_HOME", dir_.file("config")},
-                {"XDG_STATE_HOME", dir_.file("state")},
-                {"ZUCAM_OPEN_COMMAND", "true"}};
+        std::vector<std::pair<std::string, std::string>> all = {
+            {"XDG_CONFIG_HOME", dir_.file("config")},
+            {"XDG_STATE_HOME", dir_.file("state")},
+            {"ZUCAM_OPEN_COMMAND", "true"}};
+        for (const auto& entry : tools_.env())
+            all.push_back(entry);
+        return all;
     }
     std::string settingsPath() const { return dir_.file("config/ZuCam/settings.json"); }
     std::string log() const {
@@ -59,16 +66,19 @@ protected:
     }
 
     zutest::TempDir dir_;
+    zutest::FakeTools tools_;
     std::string program_;
 };
 
-TEST_F(ZuCamMainTest, UninstallRunTouchesNoSettings) {
+TEST_F(ZuCamMainTest, UninstallRunRemovesTheDriversAndTouchesNoSettings) {
+    tools_.answer("list-modules", "out",
+                  "21\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/x format=s16le\t\n");
     zutest::ProbeProcess zucam(dir_, "uninstall");
     EXPECT_EQ(run({"--uninstall"}, &zucam), 0) << zucam.errors();
     EXPECT_FALSE(platform::FileExists(settingsPath()));
-    EXPECT_NE(log().find("removing the virtual microphone driver is not part of this build"),
-              std::string::npos)
-        << log();
+    EXPECT_EQ(tools_.calls("pactl"), (std::vector<std::vector<std::string>>{
+                                         {"list", "short", "modules"}, {"unload-module", "21"}}));
+    EXPECT_NE(log().find("camera filters: nothing to unregister"), std::string::npos) << log();
     EXPECT_EQ(log().find("loaded modules"), std::string::npos);
 
     zutest::ProbeProcess extra(dir_, "uninstall-extra");
@@ -84,8 +94,10 @@ TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
         zutest::ProbeProcess zucam(dir_, "normal");
         std::vector<std::string> argv = {program_};
         argv.insert(argv.end(), args.begin(), args.end());
-        ASSERT_TRUE(zucam.start(argv, {{"XDG_CONFIG_HOME", fresh.file("config")},
-                                       {"XDG_STATE_HOME", fresh.file("state")}}));
+        std::vector<std::pair<std::string, std::string>> vars = tools_.env();
+        vars.emplace_back("XDG_CONFIG_HOME", fresh.file("config"));
+        vars.emplace_back("XDG_STATE_HOME", fresh.file("state"));
+        ASSERT_TRUE(zucam.start(argv, vars));
         // A normal start: settings loaded, modules counted, no window, code 1.
         EXPECT_EQ(zucam.child().wait(20000), 1) << zucam.errors();
         std::string settings;
@@ -94,7 +106,10 @@ TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
         EXPECT_NE(zucam.errors().find("[E][bg] zucam.cpp"), std::string::npos);
         EXPECT_NE(zucam.errors().find("\"----> loaded modules count=0\""), std::string::npos);
         EXPECT_NE(zucam.errors().find("the main window could not be created"), std::string::npos);
+        EXPECT_NE(zucam.errors().find("camera filters: nothing to register"), std::string::npos);
     }
+    // No start opened the microphone (off by default) nor removed anything.
+    EXPECT_TRUE(tools_.calls("pactl").empty());
 }
 
 // Stands in for a running ZuCam: records itself as the primary in the

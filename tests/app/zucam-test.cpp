@@ -4,22 +4,28 @@
 #include <json/json.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
+#include "devices/virtaul-audio-device-manager.h"
 #include "hublet/config-store.h"
 #include "hublet/interface.h"
 #include "hublet/value-store.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/app/fake-main-window.h"
+#include "tests/app/fake-tools.h"
 #include "tests/support/test-host.h"
+#include "uninstall.h"
 
 // Qt's offscreen platform, which these tests run on, leaks at exit.
 extern "C" const char* __lsan_default_options() {
@@ -27,6 +33,56 @@ extern "C" const char* __lsan_default_options() {
 }
 
 namespace {
+
+using Strings = std::vector<std::string>;
+using Calls = std::vector<Strings>;
+using MicPtr = std::shared_ptr<VirtaulAudioDeviceManager>;
+
+const char* const kInstallQuestion =
+    "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
+    "安装后可能需要重启电脑才能正常使用。";
+const char* const kInstallFailed = "虚拟麦克风驱动安装失败";
+const char* const kCannotOpen = "无法打开虚拟麦克风设备！";
+// What "pactl list short sources" prints when the virtual microphone is loaded.
+const char* const kSourcesWithMic =
+    "0\tauto_null.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tSUSPENDED\n"
+    "5\tZuAudioDevice\tmodule-pipe-source.c\ts16le 1ch 48000Hz\tIDLE\n";
+const Strings kListSources = {"list", "short", "sources"};
+
+// Answers in place of the user, records what the user would have been shown,
+// and can hand out microphone links that need no sound server.
+class ScriptedZuCam : public ZuCam {
+public:
+    using ZuCam::ZuCam;
+
+    bool answerOk = false;
+    Strings questions;
+    Strings messages;
+    std::function<MicPtr()> micFactory;  // unset: the real link
+
+protected:
+    bool AskQuestion(const QString& text) override {
+        questions.push_back(text.toStdString());
+        return answerOk;
+    }
+    void ShowMessage(const QString& text) override { messages.push_back(text.toStdString()); }
+    MicPtr CreateVirtualMic() override {
+        return micFactory ? micFactory() : ZuCam::CreateVirtualMic();
+    }
+};
+
+// Interleaved 16-bit PCM, `samples` per channel.
+std::vector<int16_t> Tone(int samples, int channels) {
+    std::vector<int16_t> pcm(static_cast<size_t>(samples) * channels);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<int16_t>((i % 100) * 300 - 15000);
+    return pcm;
+}
+
+// As the main window hands audio on: the bytes of the frame's first plane.
+const uint8_t* Bytes(const std::vector<int16_t>& pcm) {
+    return reinterpret_cast<const uint8_t*>(pcm.data());
+}
 
 Json::Value ReadSettings(const std::string& path) {
     std::string text;
@@ -49,14 +105,17 @@ protected:
                 .arg(::getpid())
                 .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         ZuCam::SetMainWindowFactory(nullptr);
+        // No pactl or adb of the machine is ever run: no real sound server
+        // or phone is touched. No driver is found unless a case says so.
+        tools_.useInThisProcess();
     }
     void TearDown() override {
         app_.reset();
         ZuCam::SetMainWindowFactory(nullptr);
     }
 
-    ZuCam& makeApp() {
-        app_ = std::make_unique<ZuCam>(argc_, argv_);
+    ScriptedZuCam& makeApp() {
+        app_ = std::make_unique<ScriptedZuCam>(argc_, argv_);
         return *app_;
     }
     void useFakeWindow() {
@@ -73,17 +132,20 @@ protected:
         });
         return app_->exec();
     }
+    Calls pactlCalls() const { return tools_.calls("pactl"); }
+    Calls adbCalls() const { return tools_.calls("adb"); }
 
     zutest::TestHost host_;
+    zutest::FakeTools tools_;
     int argc_ = 1;
     char name_[16] = "zucam_test";
     char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<ZuCam> app_;
+    std::unique_ptr<ScriptedZuCam> app_;
     QPointer<FakeMainWindow> window_;
 };
 
 TEST_F(ZuCamTest, WithoutAMainWindowStartUpEndsWithCodeOne) {
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     ASSERT_TRUE(app.isPrimary());
     EXPECT_EQ(app.exec(), 1);
     EXPECT_TRUE(host_.contains("[E][bg] zucam.cpp"));
@@ -91,13 +153,15 @@ TEST_F(ZuCamTest, WithoutAMainWindowStartUpEndsWithCodeOne) {
     EXPECT_TRUE(host_.contains("the main window could not be created"));
     EXPECT_EQ(ReadSettings(host_.settingsPath()).size(), 9u);
     EXPECT_EQ(app.mainWindow, nullptr);
+    // The camera filter is registered at every start, window or not.
+    EXPECT_EQ(host_.count("camera filters: nothing to register"), 1);
 }
 
 TEST_F(ZuCamTest, InitializeLoadsSettingsMeasuresTheScreenAndShowsTheWindow) {
     CD->configStore->set("cfg_window_stays_on_top", "1");
     CD->configStore->set("cfg_device_name", "桌面");
     useFakeWindow();
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     EXPECT_EQ(runThen([&] {
                   ASSERT_TRUE(app.mainWindow);
                   EXPECT_TRUE(app.mainWindow->isVisible());
@@ -109,13 +173,30 @@ TEST_F(ZuCamTest, InitializeLoadsSettingsMeasuresTheScreenAndShowsTheWindow) {
                   EXPECT_DOUBLE_EQ(app.scaleFactor, screen->logicalDotsPerInch() / 96.0);
               }),
               0);
-    EXPECT_FALSE(host_.contains("message for the user"));
+    EXPECT_TRUE(app.messages.empty());
+    EXPECT_TRUE(app.questions.empty());
+    EXPECT_EQ(host_.count("camera filters: nothing to register"), 1);
+    // Neither hardware detection nor the microphone unless the settings ask.
+    EXPECT_FALSE(host_.contains("is unsupported"));
+    EXPECT_FALSE(host_.contains("is supported"));
+    EXPECT_TRUE(pactlCalls().empty());
+}
+
+TEST_F(ZuCamTest, HardwareDecodingSettingRunsTheDetectionAtStart) {
+    CD->configStore->set("cfg_use_hardware_decoder", "1");
+    useFakeWindow();
+    ScriptedZuCam& app = makeApp();
+    runThen([&] { EXPECT_TRUE(app.useHardwareDecoder); });
+    // One verdict per candidate of both tables.
+    const int candidates = static_cast<int>(HardwareCodecDetector::EncoderCandidates().size() +
+                                            HardwareCodecDetector::DeviceTypeCandidates().size());
+    EXPECT_EQ(host_.count(" is supported\"") + host_.count(" is unsupported\""), candidates);
 }
 
 TEST_F(ZuCamTest, SettingsAreSavedAtExitAndTheWindowIsDeleted) {
     CD->configStore->set("cfg_save_dir", "");
     useFakeWindow();
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     runThen([&] {
         EXPECT_EQ(app.saveDir.toStdString(), platform::HomeDir());
         app.saveDir = "/videos";
@@ -152,35 +233,155 @@ TEST_F(ZuCamTest, AnInstanceThatNeverInitialisedSavesNothing) {
 TEST_F(ZuCamTest, MissingMicrophoneShowsOnlyTheOpenFailureAndSavesFalse) {
     CD->configStore->set("cfg_open_vmic", "1");
     useFakeWindow();
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     runThen([&] { EXPECT_FALSE(app.openVirtualMic); });
-    EXPECT_EQ(host_.count("无法打开虚拟麦克风设备！"), 1);
-    EXPECT_FALSE(host_.contains("未安装虚拟麦克风驱动"));
+    // At start-up nobody is asked to install; only the failure is shown.
+    EXPECT_EQ(app.messages, Strings{kCannotOpen});
+    EXPECT_TRUE(app.questions.empty());
+    EXPECT_EQ(pactlCalls(), Calls{kListSources});
     app_.reset();
     EXPECT_EQ(ReadSettings(host_.settingsPath())["cfg_open_vmic"].asString(), "0");
 }
 
-TEST_F(ZuCamTest, MicrophoneCallsAreHonestAndThreadSafe) {
-    ZuCam& app = makeApp();
+TEST_F(ZuCamTest, AStartUpOpenOfAMissingDriverAsksAndSaysNothing) {
+    ScriptedZuCam& app = makeApp();
+    app.LoadSettings();
     app.openVirtualMic = true;
+    app.answerOk = true;  // would install, were anybody asked
+    EXPECT_FALSE(app.OpenVirtualMic(false));
+    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_TRUE(app.questions.empty());
+    EXPECT_TRUE(app.messages.empty());
+    EXPECT_EQ(pactlCalls(), Calls{kListSources});
+    app_.reset();
+    EXPECT_EQ(ReadSettings(host_.settingsPath())["cfg_open_vmic"].asString(), "0");
+}
+
+TEST_F(ZuCamTest, DecliningTheInstallInstallsNothing) {
+    ScriptedZuCam& app = makeApp();
+    app.answerOk = false;
     EXPECT_FALSE(app.OpenVirtualMic(true));
     EXPECT_FALSE(app.openVirtualMic);
-    EXPECT_TRUE(host_.contains("无法打开虚拟麦克风设备！"));
-    const uint8_t pcm[64] = {};
-    std::thread writer([&app, &pcm] {
-        for (int i = 0; i < 2000; ++i)
-            app.WriteVirtualMic(pcm, 16, 48000, 2);
+    EXPECT_EQ(app.questions, Strings{kInstallQuestion});
+    EXPECT_TRUE(app.messages.empty());
+    EXPECT_EQ(pactlCalls(), Calls{kListSources});
+}
+
+TEST_F(ZuCamTest, AFailedInstallIsReportedAndNothingOpens) {
+    tools_.answer("load-module", "out", "Failure: Module initialization failed\n");
+    tools_.answer("load-module", "rc", "1");
+    ScriptedZuCam& app = makeApp();
+    app.answerOk = true;
+    bool linkAsked = false;
+    app.micFactory = [&linkAsked] {
+        linkAsked = true;
+        return std::make_shared<VirtaulAudioDeviceManager>();
+    };
+    EXPECT_FALSE(app.OpenVirtualMic(true));
+    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(linkAsked);
+    EXPECT_EQ(app.questions, Strings{kInstallQuestion});
+    EXPECT_EQ(app.messages, Strings{kInstallFailed});
+    const Calls calls = pactlCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], kListSources);
+    ASSERT_FALSE(calls[1].empty());
+    EXPECT_EQ(calls[1][0], "load-module");
+}
+
+TEST_F(ZuCamTest, AnInstalledDriverWhoseLinkWillNotOpenIsReported) {
+    tools_.answer("load-module", "out", "27\n");
+    ScriptedZuCam& app = makeApp();
+    app.answerOk = true;
+    // The real link: nobody reads its FIFO, so it cannot open.
+    EXPECT_FALSE(app.OpenVirtualMic(true));
+    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_EQ(app.messages, Strings{kCannotOpen});
+    EXPECT_EQ(pactlCalls().size(), 2u);
+}
+
+TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
+    ScriptedZuCam& app = makeApp();
+    std::weak_ptr<VirtaulAudioDeviceManager> made;
+    app.micFactory = [&made] {
+        auto mic = std::make_shared<VirtaulAudioDeviceManager>();
+        made = mic;
+        return mic;
+    };
+    const std::vector<int16_t> pcm = Tone(480, 2);
+    app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);  // no link yet: nothing happens
+
+    // Installed after the question this time.
+    tools_.answer("load-module", "out", "27\n");
+    app.answerOk = true;
+    ASSERT_TRUE(app.OpenVirtualMic(true));
+    EXPECT_TRUE(app.openVirtualMic);
+    ASSERT_NE(app.virtualMic, nullptr);
+    EXPECT_EQ(app.virtualMic, made.lock());
+    EXPECT_TRUE(app.messages.empty());
+
+    app.WriteVirtualMic(nullptr, 480, 48000, 2);
+    app.WriteVirtualMic(Bytes(pcm), 0, 48000, 2);
+    app.WriteVirtualMic(Bytes(pcm), 480, 0, 2);
+    EXPECT_EQ(app.virtualMic->bufferedBytes(), 0u);
+    app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
+    EXPECT_GT(app.virtualMic->bufferedBytes(), 0u);
+
+    app.CloseVirtualMic();
+    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_TRUE(made.expired());  // the last holder closed it
+    app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
+
+    // A driver already present opens without a question.
+    tools_.answer("list-sources", "out", kSourcesWithMic);
+    app.questions.clear();
+    EXPECT_TRUE(app.OpenVirtualMic(false));
+    EXPECT_TRUE(app.questions.empty());
+    EXPECT_TRUE(app.openVirtualMic);
+}
+
+TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
+    tools_.answer("list-sources", "out", kSourcesWithMic);
+    ScriptedZuCam& app = makeApp();
+    std::vector<std::weak_ptr<VirtaulAudioDeviceManager>> made;
+    app.micFactory = [&made] {
+        auto mic = std::make_shared<VirtaulAudioDeviceManager>();
+        made.push_back(mic);
+        return mic;
+    };
+    std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
+    const std::vector<int16_t> pcm = Tone(441, 2);
+    // The server's thread keeps delivering audio while the settings dialog
+    // switches the microphone on and off.
+    std::thread server([&] {
+        while (!stop) {
+            app.WriteVirtualMic(Bytes(pcm), 441, 44100, 2);
+            ++writes;
+        }
     });
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 60; ++i) {
+        ASSERT_TRUE(app.OpenVirtualMic(false));
+        for (int k = 0; k < 20 && writes.load() < (i + 1) * 5; ++k)
+            std::this_thread::yield();
         app.CloseVirtualMic();
-    writer.join();
+    }
+    stop = true;
+    server.join();
+    EXPECT_GT(writes.load(), 0);
+    EXPECT_EQ(made.size(), 60u);
+    for (const auto& mic : made)
+        EXPECT_TRUE(mic.expired());
     EXPECT_EQ(app.virtualMic, nullptr);
     EXPECT_FALSE(app.openVirtualMic);
 }
 
 TEST_F(ZuCamTest, ShowMessageRestoresTheWindow) {
     useFakeWindow();
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     runThen([&] {
         ASSERT_TRUE(app.mainWindow);
         app.mainWindow->showMinimized();
@@ -195,7 +396,7 @@ TEST_F(ZuCamTest, ShowMessageRestoresTheWindow) {
 
 TEST_F(ZuCamTest, WindowCallsByName) {
     useFakeWindow();
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     app.UpdateVolumn(4);  // no window yet: nothing happens
     app.SetConnectMode(1);
     EXPECT_EQ(app.connectMode, 1);
@@ -224,13 +425,13 @@ TEST_F(ZuCamTest, WindowCallsByName) {
 
 TEST_F(ZuCamTest, AWindowWithoutTheModeSwitchIsReported) {
     ZuCam::SetMainWindowFactory([] { return new QWidget; });
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     runThen([&] { app.SetConnectMode(1); });
     EXPECT_TRUE(host_.contains("cannot switch the connection mode to 1"));
 }
 
 TEST_F(ZuCamTest, ServesTheConnectionServersAsTheirContext) {
-    ZuCam& app = makeApp();
+    ScriptedZuCam& app = makeApp();
     ASSERT_EQ(AppContext::instance(), &app);
     EXPECT_FALSE(app.IsRecording());
     app.recording = true;
@@ -246,11 +447,87 @@ TEST_F(ZuCamTest, ServesTheConnectionServersAsTheirContext) {
     server.join();
     EXPECT_EQ(fromServerThread, "新名字");
 
-    EXPECT_EQ(app.AdbTools(), nullptr);
-    EXPECT_TRUE(host_.contains("USB support (the ADB tools) is not part of this build"));
-    app.ReleaseAdbTools();
     app_.reset();
     EXPECT_EQ(AppContext::instance(), nullptr);
+}
+
+const Strings kRemoveAllMappings = {"reverse", "--remove-all"};
+
+TEST_F(ZuCamTest, AdbToolsAreMadeOnFirstUseAndDeletedByTheEventLoop) {
+    useFakeWindow();
+    ScriptedZuCam& app = makeApp();
+    app.ReleaseAdbTools();  // nothing made yet: nothing happens
+    EXPECT_EQ(app.adbTools, nullptr);
+    QPointer<zu::QAdbTools> first;
+    QPointer<zu::QAdbTools> second;
+    // The tools remove every connection to their signals, `destroyed`
+    // included, so each turn of the loop looks whether they are gone yet.
+    int step = 0;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        if (step == 0) {
+            first = app.AdbTools();
+            ASSERT_TRUE(first);
+            EXPECT_EQ(app.AdbTools(), first.data());
+            EXPECT_EQ(app.adbTools, first.data());
+            EXPECT_TRUE(adbCalls().empty());  // made, not run
+            app.ReleaseAdbTools();
+            EXPECT_EQ(app.adbTools, nullptr);
+            EXPECT_TRUE(first);  // not while this turn runs
+            step = 1;
+        } else if (step == 1 && !first) {
+            // Its destructor removed the port mappings.
+            EXPECT_EQ(adbCalls(), Calls{kRemoveAllMappings});
+            // The next use makes fresh tools.
+            second = app.AdbTools();
+            ASSERT_TRUE(second);
+            EXPECT_EQ(app.AdbTools(), second.data());
+            app.ReleaseAdbTools();
+            step = 2;
+        } else if (step == 2 && !second) {
+            app.quit();
+        }
+    });
+    turn.start(1);
+    // A deletion that never comes fails the case instead of hanging it.
+    QTimer::singleShot(20000, &app, [&app] { app.exit(2); });
+    EXPECT_EQ(app.exec(), 0);
+    EXPECT_EQ(step, 2);
+    EXPECT_EQ(adbCalls(), (Calls{kRemoveAllMappings, kRemoveAllMappings}));
+}
+
+TEST_F(ZuCamTest, AdbToolsStillAroundAtExitAreDeletedOnce) {
+    ScriptedZuCam& app = makeApp();
+    EXPECT_EQ(app.exec(), 1);  // no window: the loop ends at once
+    // Held at exit, never released.
+    QPointer<zu::QAdbTools> held = app.AdbTools();
+    app_.reset();
+    EXPECT_TRUE(held.isNull());
+    EXPECT_EQ(adbCalls(), Calls{kRemoveAllMappings});
+}
+
+TEST_F(ZuCamTest, AdbToolsReleasedAfterTheEventLoopAreDeletedOnceAtExit) {
+    ScriptedZuCam& app = makeApp();
+    EXPECT_EQ(app.exec(), 1);  // no window: the loop ends at once
+    // As the main window's destructor does when it ends the USB server: the
+    // event loop has already returned and will not delete them.
+    QPointer<zu::QAdbTools> released = app.AdbTools();
+    app.ReleaseAdbTools();
+    EXPECT_FALSE(released.isNull());
+    app_.reset();
+    EXPECT_TRUE(released.isNull());
+    EXPECT_EQ(adbCalls(), Calls{kRemoveAllMappings});
+}
+
+TEST_F(ZuCamTest, UninstallRemovesTheDriverThenUnregistersTheFilters) {
+    tools_.answer("list-modules", "out",
+                  "5\tmodule-null-sink\tsink_name=auto_null\t\n"
+                  "21\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/x format=s16le\t\n");
+    QApplication plain(argc_, argv_);  // the uninstall run's own application object
+    Uninstall();
+    EXPECT_EQ(pactlCalls(), (Calls{{"list", "short", "modules"}, {"unload-module", "21"}}));
+    EXPECT_EQ(host_.count("camera filters: nothing to unregister"), 1);
+    EXPECT_FALSE(host_.contains("由于以下软件占用驱动文件"));
 }
 
 }  // namespace
