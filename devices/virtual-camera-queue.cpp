@@ -1,5 +1,7 @@
 #include "devices/virtual-camera-queue.h"
 
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -112,8 +114,15 @@ bool VirtualCameraQueue::open(uint32_t capacity) {
     return opened;
 }
 
+std::string VirtualCameraQueue::Name() {
+    std::string name = platform::GetEnv("ZUCAM_CAMERA_QUEUE");
+    bool valid = name.size() > 1 && name.size() < 200 && name[0] == '/' &&
+                 name.find('/', 1) == std::string::npos;
+    return valid ? name : std::string(kName);
+}
+
 bool VirtualCameraQueue::openWriter(const VirtualCameraQueueLayout& layout) {
-    status_ = memory_.createOwned(kName, layout.mappingSize);
+    status_ = memory_.createOwned(Name(), layout.mappingSize);
     if (status_ != platform::SharedMemory::Status::Ok) {
         error_ = memory_.error();
         BG_LOGW("camera queue not opened: %s", error_.c_str());
@@ -137,12 +146,12 @@ bool VirtualCameraQueue::openWriter(const VirtualCameraQueueLayout& layout) {
     std::memset(header->reserved2, 0, sizeof(header->reserved2));
     std::atomic_thread_fence(std::memory_order_release);
     header_ = header;
-    BG_LOGI("camera queue \"%s\" opened, %u bytes", kName, layout.mappingSize);
+    BG_LOGI("camera queue \"%s\" opened, %u bytes", Name().c_str(), layout.mappingSize);
     return true;
 }
 
 bool VirtualCameraQueue::openReader(const VirtualCameraQueueLayout& layout) {
-    status_ = memory_.openReadOnly(kName, layout.mappingSize);
+    status_ = memory_.openReadOnly(Name(), layout.mappingSize);
     if (status_ != platform::SharedMemory::Status::Ok) {
         error_ = memory_.error();
         return false;

@@ -51,6 +51,10 @@ struct VirtualCameraSlot {
 class VirtualCameraQueue {
 public:
     static constexpr const char* kName = "/ZuVirtualCameraQueue";
+    // The queue every reader looks for: kName, unless $ZUCAM_CAMERA_QUEUE
+    // names another shared-memory object ("/name", no other slash). Tests use
+    // that so they never touch the camera of a ZuCam the user is running.
+    static std::string Name();
     // 2560 x 1440 x 3 / 2: room for the largest picture ZuCam ever writes.
     static constexpr uint32_t kSlotCapacity = 5529600;
     static constexpr uint32_t kSlotCount = 3;

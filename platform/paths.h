@@ -22,6 +22,9 @@ std::string HostName();
 std::string UserName();
 // Value of an environment variable, empty when unset.
 std::string GetEnv(const char* name);
+// Sets (or, with an empty value, removes) an environment variable of this
+// process; children started afterwards inherit it.
+void SetEnv(const char* name, const std::string& value);
 // Creates a directory and its parents (mode 0755 unless given); true when it exists afterwards.
 bool MakeDirs(const std::string& path, unsigned mode = 0755);
 // Everything up to the last '/', or "." when there is none.

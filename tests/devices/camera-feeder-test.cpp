@@ -79,7 +79,7 @@ FrameHolder MakeFrame(int format, int width, int height) {
 class CameraFeederTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::kName)) {
+        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
             auto stale = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
             if (!stale)
                 GTEST_SKIP() << "a running ZuCam holds the camera queue";

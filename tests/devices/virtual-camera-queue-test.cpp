@@ -18,7 +18,9 @@
 namespace {
 
 constexpr uint32_t kCapacity = VirtualCameraQueue::kSlotCapacity;
-const char* const kShmPath = "/dev/shm/ZuVirtualCameraQueue";
+std::string ShmPath() {
+    return "/dev/shm" + VirtualCameraQueue::Name();
+}
 
 // One I420 picture with padded rows; every sample tells plane, row and column.
 struct Picture {
@@ -49,17 +51,17 @@ struct Picture {
     }
 };
 
-// The queue's name is machine-wide: start every case without one, and skip
-// when a real ZuCam is running on this machine.
+// Each test program has a queue name of its own (see tests/support); a
+// queue left by an earlier crashed run is taken over first.
 class VirtualCameraQueueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::kName)) {
+        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
             auto stale = VirtualCameraQueue::create(kCapacity);
             if (!stale)
                 GTEST_SKIP() << "a running ZuCam holds the camera queue";
         }
-        ASSERT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+        ASSERT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
     }
 
     static std::unique_ptr<VirtualCameraQueue> OpenReader() {
@@ -131,7 +133,7 @@ TEST(VirtualCameraQueueLayout, SmallAndImpossibleCapacities) {
 TEST_F(VirtualCameraQueueTest, CreateWritesTheHeaderAndSizesTheObject) {
     auto queue = VirtualCameraQueue::create(kCapacity);
     ASSERT_TRUE(queue) << "cannot create the queue";
-    EXPECT_EQ(platform::FileSize(kShmPath), 16589056);
+    EXPECT_EQ(platform::FileSize(ShmPath()), 16589056);
     auto reader = OpenReader();
     ASSERT_TRUE(reader);
     const VirtualCameraQueueHeader* h = reader->header();
@@ -290,7 +292,7 @@ TEST_F(VirtualCameraQueueTest, SecondWriterInTheSameProcessIsRefused) {
     std::vector<uint8_t> after(reinterpret_cast<const uint8_t*>(first->header()),
                                SlotData(*first, 1) + 64 * 32);
     EXPECT_EQ(before, after);
-    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
     ASSERT_TRUE(picture.writeTo(*first));
 }
 
@@ -326,7 +328,7 @@ TEST_F(VirtualCameraQueueTest, QueueOfAKilledWriterIsTakenOver) {
     ASSERT_EQ(text, "ready\n");
     ASSERT_TRUE(helper.signal(true));
     EXPECT_EQ(helper.wait(5000), 128 + 9);
-    ASSERT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    ASSERT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
 
     // A reader that mapped the old object before keeps following it.
     auto oldReader = std::make_unique<VirtualCameraQueue>(false);
@@ -335,7 +337,7 @@ TEST_F(VirtualCameraQueueTest, QueueOfAKilledWriterIsTakenOver) {
 
     auto queue = VirtualCameraQueue::create(kCapacity);
     ASSERT_TRUE(queue) << "a dead writer's queue must not block a new one";
-    EXPECT_EQ(platform::FileSize(kShmPath), 16589056);
+    EXPECT_EQ(platform::FileSize(ShmPath()), 16589056);
     EXPECT_EQ(queue->header()->writeCounter, 0u);
     EXPECT_EQ(queue->header()->publishedCounter, 0u);
     EXPECT_EQ(queue->header()->state, 0u);
@@ -380,7 +382,7 @@ TEST_F(VirtualCameraQueueTest, ReaderMapsReadOnlyAndNeverWrites) {
     // Closing a reader neither stops nor removes the writer's queue.
     reader->close();
     EXPECT_EQ(queue->header()->state, 2u);
-    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
 }
 
 TEST_F(VirtualCameraQueueTest, CloseAndDestructionRemoveTheQueue) {
@@ -390,16 +392,16 @@ TEST_F(VirtualCameraQueueTest, CloseAndDestructionRemoveTheQueue) {
     ASSERT_TRUE(reader);
     EXPECT_TRUE(reader->stillPublished());
     queue->close();
-    EXPECT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    EXPECT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
     EXPECT_FALSE(reader->stillPublished());
     queue->close();  // twice is harmless
 
     // Reopened, then dropped without close().
     ASSERT_TRUE(queue->open(kCapacity));
-    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    EXPECT_TRUE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
     EXPECT_FALSE(reader->stillPublished());  // a new queue, not the old one
     queue.reset();
-    EXPECT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::kName));
+    EXPECT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
 }
 
 TEST_F(VirtualCameraQueueTest, ReaderNeverKeepsACopyTheWriterLapped) {
@@ -446,6 +448,23 @@ TEST_F(VirtualCameraQueueTest, ReaderNeverKeepsACopyTheWriterLapped) {
     writer.join();
     EXPECT_EQ(mixed, 0) << intact << " whole copies, " << torn << " torn";
     EXPECT_GT(intact, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VirtualCameraQueueNameTest, OnlyAPlainSharedMemoryNameReplacesTheDefault) {
+    const std::string saved = platform::GetEnv("ZUCAM_CAMERA_QUEUE");
+    platform::SetEnv("ZUCAM_CAMERA_QUEUE", "");
+    EXPECT_EQ(VirtualCameraQueue::Name(), "/ZuVirtualCameraQueue");
+    platform::SetEnv("ZUCAM_CAMERA_QUEUE", "/Other");
+    EXPECT_EQ(VirtualCameraQueue::Name(), "/Other");
+    for (const char* bad : {"Other", "/", "/a/b", "/../x"}) {
+        platform::SetEnv("ZUCAM_CAMERA_QUEUE", bad);
+        EXPECT_EQ(VirtualCameraQueue::Name(), "/ZuVirtualCameraQueue") << bad;
+    }
+    platform::SetEnv("ZUCAM_CAMERA_QUEUE", saved);
 }
 
 }  // namespace

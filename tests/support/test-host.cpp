@@ -21,7 +21,8 @@ TestHost::TestHost() {
 }
 
 TestHost::~TestHost() {
-    if (CD && CD->logSink) CD->logSink->setObserver(nullptr);
+    if (CD && CD->logSink)
+        CD->logSink->setObserver(nullptr);
     bg::UninitBridge();
 }
 
@@ -33,7 +34,8 @@ std::vector<std::string> TestHost::lines() const {
 int TestHost::count(const std::string& text) const {
     std::lock_guard<std::mutex> lock(mutex_);
     int n = 0;
-    for (const std::string& l : lines_) n += l.find(text) != std::string::npos;
+    for (const std::string& l : lines_)
+        n += l.find(text) != std::string::npos;
     return n;
 }
 
@@ -41,7 +43,8 @@ bool TestHost::waitFor(const std::string& text, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         for (const std::string& l : lines_) {
-            if (l.find(text) != std::string::npos) return true;
+            if (l.find(text) != std::string::npos)
+                return true;
         }
         return false;
     });

@@ -46,7 +46,7 @@ int CameraPump::run() {
         Say("%s", error.c_str());
         return kExitOutputFailed;
     }
-    Say("reading the camera queue \"%s\"", VirtualCameraQueue::kName);
+    Say("reading the camera queue \"%s\"", VirtualCameraQueue::Name().c_str());
     code = loop();
     if (!writer_.close() && code == kExitOk) {
         Say("cannot finish the output");
@@ -74,7 +74,7 @@ int CameraPump::attachAtStart() {
             return kExitOk;
         if (options_.timeoutSeconds <= 0 || Clock::now() >= deadline) {
             Say("ZuCam is not running: there is no camera queue \"%s\". Start ZuCam first%s.",
-                VirtualCameraQueue::kName,
+                VirtualCameraQueue::Name().c_str(),
                 options_.timeoutSeconds > 0 ? "" : ", or give --timeout S to wait for it");
             return kExitNotRunning;
         }

@@ -15,7 +15,7 @@ constexpr uint32_t kCapacity = VirtualCameraQueue::kSlotCapacity;
 class QueueReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::kName)) {
+        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
             auto stale = VirtualCameraQueue::create(kCapacity);
             if (!stale)
                 GTEST_SKIP() << "a running ZuCam holds the camera queue";

@@ -121,7 +121,7 @@ std::string Read(const std::string& path) {
 class ZuCamCameraTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::kName)) {
+        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
             auto stale = VirtualCameraQueue::create(kCapacity);
             if (!stale)
                 GTEST_SKIP() << "a running ZuCam holds the camera queue";

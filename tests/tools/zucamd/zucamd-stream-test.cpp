@@ -12,12 +12,18 @@
 
 #include "platform/child-process.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tests/support/temp-dir.h"
 #include "tests/tools/zucamd/e2e-support.h"
 
 namespace {
 
 constexpr int kWidth = 1280;
+
+// Every test program has a camera queue of its own (see tests/support).
+std::string QueueFile() {
+    return "/dev/shm" + platform::GetEnv("ZUCAM_CAMERA_QUEUE");
+}
 constexpr int kHeight = 720;
 
 class ZucamdStreamTest : public ::testing::TestWithParam<bool> {};
@@ -98,7 +104,7 @@ TEST_P(ZucamdStreamTest, CameraPicturesMatchTheSentStreamAndScreenshotsWork) {
 
     ASSERT_TRUE(zucamd.signal(false));
     EXPECT_EQ(zucamd.wait(15000), 0) << e2e::ReadText(dir.file("zucamd.err"));
-    EXPECT_FALSE(platform::FileExists("/dev/shm/ZuVirtualCameraQueue"));
+    EXPECT_FALSE(platform::FileExists(QueueFile()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ZucamdStreamTest, ::testing::Values(false, true),
@@ -120,10 +126,10 @@ TEST(ZucamdTest, SecondInstanceOnTheSamePortFailsWithTheMessage) {
         e2e::ReadText(dir.file("second.err")).find("无法启动媒体传输服务，由于10080端口被占用"),
         std::string::npos);
     // The first one keeps the camera queue.
-    EXPECT_TRUE(platform::FileExists("/dev/shm/ZuVirtualCameraQueue"));
+    EXPECT_TRUE(platform::FileExists(QueueFile()));
     ASSERT_TRUE(first.interrupt());
     EXPECT_EQ(first.wait(15000), 0);
-    EXPECT_FALSE(platform::FileExists("/dev/shm/ZuVirtualCameraQueue"));
+    EXPECT_FALSE(platform::FileExists(QueueFile()));
 }
 
 TEST(ZucamdTest, ScreenshotWithoutPictureIsRefusedAndLogged) {
