@@ -49,10 +49,7 @@ bool MediaServer::Start(int port) {
     server->SetCommandCallback([this](int type, const Json::Value& data, Json::Value* reply) {
         return OnCommand(type, data, reply);
     });
-    server->SetVideoCallback(
-        [this](const char* data, unsigned len, unsigned kind) { OnVideo(data, len, kind); });
-    server->SetAudioCallback([this](const char* data, unsigned len, unsigned rate, unsigned ch,
-                                    unsigned bits) { OnAudio(data, len, rate, ch, bits); });
+    media_.ConnectStreamServer(server.get(), callback_);
     server_ = std::move(server);
     if (port < 0 || port > 65535)
         return false;
@@ -129,38 +126,15 @@ void MediaServer::OnDisconnected() {
 }
 
 bool MediaServer::OnCommand(int type, const Json::Value& data, Json::Value* reply) {
-    PhoneCommandActions actions;
+    PhoneCommandActions actions = OwnerActions(callback_);
     actions.screenshot = [this] {
         if (callback_)
             callback_->OnScreenShotRequest();
         qDebug() << "[ios]截屏命令]";
-    };
-    actions.startRecord = [this] {
-        if (callback_)
-            callback_->OnStartRecordRequest();
-    };
-    actions.stopRecord = [this] {
-        if (callback_)
-            callback_->OnStopRecordRequest();
-    };
-    actions.isRecording = [] {
-        AppContext* app = AppContext::instance();
-        return app && app->IsRecording();
     };
     actions.hold = [this] {
         holdPicture_ = true;
         qDebug() << "[ios]软件退到后台，暂时保留画面]";
     };
     return HandlePhoneCommand(type, data, reply, actions);
-}
-
-void MediaServer::OnVideo(const char* data, unsigned len, unsigned kind) {
-    media_.OnVideo(data, len, kind);
-}
-
-void MediaServer::OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
-                          unsigned bits) {
-    FrameHolder frame = PhoneMediaHandler::MakeAudioFrame(data, len, sampleRate, channels, bits);
-    if (frame && callback_)
-        callback_->OnAudioFrame(frame);
 }

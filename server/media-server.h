@@ -67,9 +67,6 @@ private:
     void OnConnected(const char* name);
     void OnDisconnected();
     bool OnCommand(int type, const Json::Value& data, Json::Value* reply);
-    void OnVideo(const char* data, unsigned len, unsigned kind);
-    void OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
-                 unsigned bits);
 
     MediaCallback* callback_;
     std::unique_ptr<media_socket::ZuSPServer> server_;

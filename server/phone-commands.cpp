@@ -2,7 +2,9 @@
 
 #include <json/json.h>
 
+#include "app-context.h"
 #include "hublet/log-sink.h"
+#include "server/media-callback.h"
 
 namespace {
 
@@ -32,6 +34,27 @@ bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
 }
 
 }  // namespace
+
+PhoneCommandActions OwnerActions(MediaCallback* callback) {
+    PhoneCommandActions actions;
+    actions.screenshot = [callback] {
+        if (callback)
+            callback->OnScreenShotRequest();
+    };
+    actions.startRecord = [callback] {
+        if (callback)
+            callback->OnStartRecordRequest();
+    };
+    actions.stopRecord = [callback] {
+        if (callback)
+            callback->OnStopRecordRequest();
+    };
+    actions.isRecording = [] {
+        AppContext* app = AppContext::instance();
+        return app && app->IsRecording();
+    };
+    return actions;
+}
 
 bool HandlePhoneCommand(int type, const Json::Value& data, Json::Value* reply,
                         const PhoneCommandActions& actions) {

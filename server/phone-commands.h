@@ -14,6 +14,12 @@ struct PhoneCommandActions {
     std::function<void()> hold;         // 6
 };
 
+class MediaCallback;
+
+// Screenshot and record commands go to `callback`; the record query reads the
+// host's recording flag. `hold` is left empty.
+PhoneCommandActions OwnerActions(MediaCallback* callback);
+
 // Handles one command the stream server does not consume itself. `reply` is
 // cleared first and filled with the reply data. True when handled. A request
 // whose data cannot be read as expected is logged ("parse custom cmd error")

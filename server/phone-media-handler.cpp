@@ -10,6 +10,8 @@ extern "C" {
 }
 
 #include "dep/QtComponent/ffmpeg/h264-decoder.h"
+#include "dep/QtComponent/media-socket/zusp-server.h"
+#include "server/media-callback.h"
 
 namespace {
 
@@ -70,6 +72,18 @@ void PhoneMediaHandler::StopDecoder() {
 bool PhoneMediaHandler::HasDecoder() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return decoder_ != nullptr;
+}
+
+void PhoneMediaHandler::ConnectStreamServer(media_socket::ZuSPServer* server,
+                                            MediaCallback* callback) {
+    server->SetVideoCallback(
+        [this](const char* data, unsigned len, unsigned kind) { OnVideo(data, len, kind); });
+    server->SetAudioCallback([callback](const char* data, unsigned len, unsigned rate,
+                                        unsigned channels, unsigned bits) {
+        FrameHolder frame = MakeAudioFrame(data, len, rate, channels, bits);
+        if (frame && callback)
+            callback->OnAudioFrame(frame);
+    });
 }
 
 void PhoneMediaHandler::OnVideo(const char* data, unsigned len, unsigned frameKind) {

@@ -12,6 +12,11 @@
 
 class DecodeFrameCallback;
 class H264Decoder;
+class MediaCallback;
+
+namespace media_socket {
+class ZuSPServer;
+}
 
 // The media side of one phone connection, the same for Wi-Fi and USB: the
 // decoder of the connected phone, the codec configuration waiting for the next
@@ -43,6 +48,10 @@ public:
     // before the phone connects.
     using PacketObserver = std::function<void(const PacketHolder&)>;
     void SetPacketObserver(PacketObserver observer);
+
+    // Routes the stream server's media here: video packets to the decoder,
+    // PCM packets as audio frames to `callback`. Call before the server starts.
+    void ConnectStreamServer(media_socket::ZuSPServer* server, MediaCallback* callback);
 
     // A video packet from the phone. Frame kind 2 is codec configuration: it
     // is kept and joined, once, in front of the next picture.

@@ -65,10 +65,7 @@ bool USBServer::Start(int port) {
     server->SetCommandCallback([this](int type, const Json::Value& data, Json::Value* reply) {
         return OnCommand(type, data, reply);
     });
-    server->SetVideoCallback(
-        [this](const char* data, unsigned len, unsigned kind) { OnVideo(data, len, kind); });
-    server->SetAudioCallback([this](const char* data, unsigned len, unsigned rate, unsigned ch,
-                                    unsigned bits) { OnAudio(data, len, rate, ch, bits); });
+    media_.ConnectStreamServer(server.get(), callback_);
     server->SetStreamPortCallback([this](unsigned streamPort) { OnStreamPort(streamPort); });
     server_ = std::move(server);
     if (!server_->Start(static_cast<uint16_t>(port))) {
@@ -217,34 +214,6 @@ void USBServer::OnStreamPort(unsigned port) {
 }
 
 bool USBServer::OnCommand(int type, const Json::Value& data, Json::Value* reply) {
-    PhoneCommandActions actions;
-    actions.screenshot = [this] {
-        if (callback_)
-            callback_->OnScreenShotRequest();
-    };
-    actions.startRecord = [this] {
-        if (callback_)
-            callback_->OnStartRecordRequest();
-    };
-    actions.stopRecord = [this] {
-        if (callback_)
-            callback_->OnStopRecordRequest();
-    };
-    actions.isRecording = [] {
-        AppContext* app = AppContext::instance();
-        return app && app->IsRecording();
-    };
     // No hold over USB: the phone's hold command (6) gets a failure reply.
-    return HandlePhoneCommand(type, data, reply, actions);
-}
-
-void USBServer::OnVideo(const char* data, unsigned len, unsigned kind) {
-    media_.OnVideo(data, len, kind);
-}
-
-void USBServer::OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
-                        unsigned bits) {
-    FrameHolder frame = PhoneMediaHandler::MakeAudioFrame(data, len, sampleRate, channels, bits);
-    if (frame && callback_)
-        callback_->OnAudioFrame(frame);
+    return HandlePhoneCommand(type, data, reply, OwnerActions(callback_));
 }

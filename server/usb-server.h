@@ -97,9 +97,6 @@ private:
     void OnDisconnected();
     void OnStreamPort(unsigned port);
     bool OnCommand(int type, const Json::Value& data, Json::Value* reply);
-    void OnVideo(const char* data, unsigned len, unsigned kind);
-    void OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
-                 unsigned bits);
 
     // The host's ADB tools; null (logged once) when the host has none.
     zu::QAdbTools* Tools();
