@@ -1,5 +1,7 @@
 #include "tools/zucamd/headless-host.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -124,10 +126,18 @@ void HeadlessHost::Announce() {
 
 void HeadlessHost::Shutdown() {
     mediaServer_.reset();
+    // The USB server's destructor hands the ADB tools to deleteLater (and
+    // forgets them here); with the event loop gone that deletion would never
+    // run, leaving the port mappings in place. They are deleted here, after
+    // the pending deletion is withdrawn: the destructor waits for adb in a
+    // local event loop, which would otherwise deliver it and delete them a
+    // second time.
+    zu::QAdbTools* tools = adbTools_;
     usbServer_.reset();
-    // The USB server scheduled the ADB tools for deletion; with the event
-    // loop gone that deletion would never run, so it is done here.
-    delete adbTools_;
+    if (tools) {
+        QCoreApplication::removePostedEvents(tools, QEvent::DeferredDelete);
+        delete tools;
+    }
     adbTools_ = nullptr;
     recording_.Stop();
     {
@@ -203,6 +213,9 @@ void HeadlessHost::OnVideoFrame(const FrameHolder& frame) {
 }
 
 void HeadlessHost::OnAudioFrame(const FrameHolder& frame) {
+    // The microphone first: a recording's push may wait for room in its
+    // queue, and the microphone must not fall behind it.
+    WriteVirtualMic(frame);
     recording_.PushAudio(frame);
 }
 
