@@ -25,8 +25,8 @@ double ParseAfter(const std::string& text, const std::string& key) {
 
 }  // namespace
 
-zutest::H264StreamSpec ThroughputSpec(int frames) {
-    zutest::H264StreamSpec s;
+zutest::H264StreamRecipe ThroughputRecipe(int frames) {
+    zutest::H264StreamRecipe s;
     s.width = 1920;
     s.height = 1080;
     s.frames = frames;
@@ -38,16 +38,16 @@ zutest::H264StreamSpec ThroughputSpec(int frames) {
     return s;
 }
 
-zutest::H264StreamSpec LiveSpec(int frames) {
-    zutest::H264StreamSpec s = ThroughputSpec(frames);
+zutest::H264StreamRecipe LiveRecipe(int frames) {
+    zutest::H264StreamRecipe s = ThroughputRecipe(frames);
     s.gop = 30;
     s.bFrames = 0;
     return s;
 }
 
-std::vector<zutest::AccessUnit> LoadStream(const zutest::H264StreamSpec& spec) {
+std::vector<zutest::AccessUnit> LoadStream(const zutest::H264StreamRecipe& recipe) {
     std::string error;
-    std::vector<zutest::AccessUnit> units = zutest::MakeAccessUnits(spec, &error, 600000);
+    std::vector<zutest::AccessUnit> units = zutest::MakeAccessUnits(recipe, &error, 600000);
     if (units.empty()) {
         std::fprintf(stderr, "cannot make the benchmark stream: %s\n", error.c_str());
         std::exit(2);

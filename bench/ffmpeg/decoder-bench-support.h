@@ -14,14 +14,14 @@ namespace zubench {
 
 // 1080p30 High profile at a phone's bit rate, one IDR picture at the start
 // only, so a burst of pushes is never cut short by the group-of-pictures rule.
-zutest::H264StreamSpec ThroughputSpec(int frames = 300);
+zutest::H264StreamRecipe ThroughputRecipe(int frames = 300);
 // 1080p30 High profile as a phone encodes for live use: no B-frames (nothing
 // waits for reordering), an IDR picture every second.
-zutest::H264StreamSpec LiveSpec(int frames = 300);
+zutest::H264StreamRecipe LiveRecipe(int frames = 300);
 
 // Encodes (or finds) the stream and splits it; aborts the benchmark program
 // with a message when the ffmpeg command is missing.
-std::vector<zutest::AccessUnit> LoadStream(const zutest::H264StreamSpec& spec);
+std::vector<zutest::AccessUnit> LoadStream(const zutest::H264StreamRecipe& recipe);
 
 struct CliDecodeResult {
     bool ok = false;

@@ -86,9 +86,9 @@ size_t DeliveredPerPass(const std::vector<zutest::AccessUnit>& units) {
 
 void BM_DecoderThroughput(benchmark::State& state) {
     av_log_set_level(AV_LOG_QUIET);
-    zutest::H264StreamSpec spec = zubench::ThroughputSpec();
-    std::vector<zutest::AccessUnit> units = zubench::LoadStream(spec);
-    std::string path = zutest::StreamCachePath(spec);
+    zutest::H264StreamRecipe recipe = zubench::ThroughputRecipe();
+    std::vector<zutest::AccessUnit> units = zubench::LoadStream(recipe);
+    std::string path = zutest::StreamCachePath(recipe);
     size_t expected = DeliveredPerPass(units);
     // Best of each side, the ffmpeg command run between our passes, so both
     // see the same machine (load on a shared machine comes and goes).
@@ -145,7 +145,7 @@ BENCHMARK(BM_DecoderThroughput)->UseManualTime()->Unit(benchmark::kMillisecond)-
 
 void BM_DecoderLatency(benchmark::State& state) {
     av_log_set_level(AV_LOG_QUIET);
-    std::vector<zutest::AccessUnit> units = zubench::LoadStream(zubench::LiveSpec());
+    std::vector<zutest::AccessUnit> units = zubench::LoadStream(zubench::LiveRecipe());
     // Decode cost of each picture on its own, to tell it from the time the
     // packet spends queued and the thread takes to wake.
     std::vector<double> decodeUs = zubench::DecodeTimesMicros(units, 30.0);

@@ -12,7 +12,7 @@ namespace {
 using Handler =
     std::function<bool(const std::string& value, PhoneSimOptions* o, std::string* error)>;
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     bool takesValue;
     bool repeatable;
@@ -132,9 +132,9 @@ bool AddCommand(const std::string& v, PhoneSimOptions* o, std::string* error) {
     return true;
 }
 
-const std::vector<OptionSpec>& Specs() {
+const std::vector<OptionInfo>& Specs() {
     using O = PhoneSimOptions;
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionInfo> specs = {
         {"--host", true, false, TextOption("--host", &O::host)},
         {"--port", true, false, IntOption("--port", 1, 65535, &O::port)},
         {"--discover", true, false, IntOption("--discover", 1, 65535, &O::discoverPort)},
@@ -232,8 +232,8 @@ bool CheckRules(const PhoneSimOptions& o, const std::set<std::string>& seen, std
     return true;
 }
 
-const OptionSpec* Find(const std::string& name) {
-    for (const OptionSpec& s : Specs()) {
+const OptionInfo* Find(const std::string& name) {
+    for (const OptionInfo& s : Specs()) {
         if (name == s.name)
             return &s;
     }
@@ -259,29 +259,29 @@ PhoneSimOptions::Result PhoneSimOptions::Parse(int argc, const char* const* argv
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        const OptionSpec* spec = Find(name);
-        if (!spec) {
+        const OptionInfo* option = Find(name);
+        if (!option) {
             *error = arg.compare(0, 1, "-") == 0 ? "unknown option " + name
                                                  : "unexpected argument '" + arg + "'";
             return Result::kError;
         }
-        if (!spec->takesValue && inlineValue) {
+        if (!option->takesValue && inlineValue) {
             *error = name + " takes no value";
             return Result::kError;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (option->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 *error = name + " needs a value";
                 return Result::kError;
             }
             value = argv[++i];
         }
-        if (seen.count(name) && !spec->repeatable) {
+        if (seen.count(name) && !option->repeatable) {
             *error = name + " given twice";
             return Result::kError;
         }
         seen.insert(name);
-        if (!spec->handle(value, &o, error))
+        if (!option->handle(value, &o, error))
             return Result::kError;
     }
     o.tone = seen.count("--tone") > 0;

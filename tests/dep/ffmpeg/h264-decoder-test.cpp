@@ -26,11 +26,11 @@ extern "C" {
 namespace {
 
 using zutest::AccessUnit;
-using zutest::H264StreamSpec;
+using zutest::H264StreamRecipe;
 using zutest::PictureCollector;
 
-H264StreamSpec Spec(int w, int h, int frames, int gop, const std::string& profile) {
-    H264StreamSpec s;
+H264StreamRecipe Recipe(int w, int h, int frames, int gop, const std::string& profile) {
+    H264StreamRecipe s;
     s.width = w;
     s.height = h;
     s.frames = frames;
@@ -40,27 +40,27 @@ H264StreamSpec Spec(int w, int h, int frames, int gop, const std::string& profil
 }
 
 // Streams are made once per program; a map keeps references stable.
-const std::vector<AccessUnit>& Stream(const H264StreamSpec& spec) {
+const std::vector<AccessUnit>& Stream(const H264StreamRecipe& recipe) {
     static std::map<std::string, std::vector<AccessUnit>> cache;
-    std::string key = zutest::StreamCachePath(spec);
+    std::string key = zutest::StreamCachePath(recipe);
     auto found = cache.find(key);
     if (found != cache.end())
         return found->second;
     std::string error;
     std::vector<AccessUnit>& units = cache[key];
-    units = zutest::MakeAccessUnits(spec, &error);
+    units = zutest::MakeAccessUnits(recipe, &error);
     EXPECT_FALSE(units.empty()) << error;
     return units;
 }
 
-const H264StreamSpec kBaseline720 = Spec(1280, 720, 12, 6, "baseline");
-const H264StreamSpec kHigh720 = Spec(1280, 720, 12, 6, "high");
-const H264StreamSpec kPortrait = Spec(720, 1280, 8, 8, "high");
-const H264StreamSpec kSmall = Spec(320, 240, 40, 10, "baseline");
+const H264StreamRecipe kBaseline720 = Recipe(1280, 720, 12, 6, "baseline");
+const H264StreamRecipe kHigh720 = Recipe(1280, 720, 12, 6, "high");
+const H264StreamRecipe kPortrait = Recipe(720, 1280, 8, 8, "high");
+const H264StreamRecipe kSmall = Recipe(320, 240, 40, 10, "baseline");
 
 // A small stream in another chroma layout or range than the phone's 4:2:0.
-H264StreamSpec FormatSpec(const std::string& pixelFormat, const std::string& profile) {
-    H264StreamSpec s = Spec(320, 240, 10, 10, profile);
+H264StreamRecipe FormatRecipe(const std::string& pixelFormat, const std::string& profile) {
+    H264StreamRecipe s = Recipe(320, 240, 10, 10, profile);
     s.pixelFormat = pixelFormat;
     // No reordering: the 4:2:0 stream that follows it on the same decoder
     // would otherwise inherit the reorder delay.
@@ -117,12 +117,12 @@ TEST_F(H264DecoderTest, BaselinePicturesLeaveWithTheirOwnPacket) {
 
 TEST_F(H264DecoderTest, HighProfileLandscapeAndPortraitKeepTheirSize) {
     struct Case {
-        H264StreamSpec spec;
+        H264StreamRecipe recipe;
         int width;
         int height;
     };
     for (const Case& c : {Case{kHigh720, 1280, 720}, Case{kPortrait, 720, 1280}}) {
-        const auto& units = Stream(c.spec);
+        const auto& units = Stream(c.recipe);
         ASSERT_FALSE(units.empty());
         PictureCollector sink;
         H264Decoder decoder;
@@ -143,16 +143,16 @@ TEST_F(H264DecoderTest, HighProfileLandscapeAndPortraitKeepTheirSize) {
 
 TEST_F(H264DecoderTest, FourTwoTwoAndFourFourFourPicturesAreDroppedAndDecodingGoesOn) {
     const auto& small = Stream(kSmall);
-    for (const H264StreamSpec& spec :
-         {FormatSpec("yuv444p", "high444"), FormatSpec("yuv422p", "high422")}) {
-        const auto& wide = Stream(spec);
+    for (const H264StreamRecipe& recipe :
+         {FormatRecipe("yuv444p", "high444"), FormatRecipe("yuv422p", "high422")}) {
+        const auto& wide = Stream(recipe);
         ASSERT_FALSE(wide.empty());
         PictureCollector sink;
         H264Decoder decoder;
         ASSERT_TRUE(decoder.init(&sink, {}));
         ASSERT_TRUE(zutest::FeedPaced(decoder, wide));
         zutest::WaitQuiet(sink, 200, 3000);
-        EXPECT_EQ(sink.count(), 0u) << spec.pixelFormat;
+        EXPECT_EQ(sink.count(), 0u) << recipe.pixelFormat;
 
         ASSERT_TRUE(zutest::FeedPaced(decoder, small));
         ASSERT_TRUE(sink.waitFor(small.size(), 3000)) << sink.count() << " of " << small.size();
@@ -162,7 +162,7 @@ TEST_F(H264DecoderTest, FourTwoTwoAndFourFourFourPicturesAreDroppedAndDecodingGo
 }
 
 TEST_F(H264DecoderTest, FullRangePicturesAreDeliveredAsTheyAre) {
-    const auto& units = Stream(FormatSpec("yuvj420p", "high"));
+    const auto& units = Stream(FormatRecipe("yuvj420p", "high"));
     H264Decoder decoder;
     ASSERT_TRUE(decoder.init(&sink_, {}));
     ASSERT_TRUE(zutest::FeedPaced(decoder, units));

@@ -17,7 +17,7 @@ namespace zutest {
 
 namespace {
 
-std::vector<std::string> EncoderCommand(const H264StreamSpec& s, const std::string& path) {
+std::vector<std::string> EncoderCommand(const H264StreamRecipe& s, const std::string& path) {
     std::vector<std::string> argv{"ffmpeg",
                                   "-hide_banner",
                                   "-nostdin",
@@ -80,10 +80,10 @@ bool StartsUnit(int type, const std::vector<uint8_t>& s, size_t header) {
 
 }  // namespace
 
-bool EncodeH264Stream(const H264StreamSpec& spec, const std::string& path, std::string* error,
+bool EncodeH264Stream(const H264StreamRecipe& recipe, const std::string& path, std::string* error,
                       int timeoutMs) {
     std::string err;
-    int rc = platform::RunProcess(EncoderCommand(spec, path), timeoutMs, nullptr, &err);
+    int rc = platform::RunProcess(EncoderCommand(recipe, path), timeoutMs, nullptr, &err);
     if (rc != 0) {
         if (error)
             *error = "ffmpeg exited with " + std::to_string(rc) + ": " + err;
@@ -117,7 +117,7 @@ std::vector<AccessUnit> SplitAccessUnits(const std::vector<uint8_t>& s) {
     return units;
 }
 
-std::string StreamCachePath(const H264StreamSpec& s) {
+std::string StreamCachePath(const H264StreamRecipe& s) {
     namespace fs = std::filesystem;
     const char* bin = std::getenv("ZUCAM_BIN_DIR");
     std::error_code ec;
@@ -132,12 +132,12 @@ std::string StreamCachePath(const H264StreamSpec& s) {
     return (dir / name).string();
 }
 
-std::vector<AccessUnit> MakeAccessUnits(const H264StreamSpec& spec, std::string* error,
+std::vector<AccessUnit> MakeAccessUnits(const H264StreamRecipe& recipe, std::string* error,
                                         int timeoutMs) {
-    std::string path = StreamCachePath(spec);
+    std::string path = StreamCachePath(recipe);
     if (!platform::FileExists(path)) {
         std::string partial = path + ".part" + std::to_string(std::random_device()());
-        if (!EncodeH264Stream(spec, partial, error, timeoutMs)) {
+        if (!EncodeH264Stream(recipe, partial, error, timeoutMs)) {
             platform::RemoveFile(partial);
             return {};
         }

@@ -10,7 +10,7 @@ namespace zutest {
 
 // A synthetic camera stream: lavfi's testsrc2 pattern encoded by libx264
 // through the ffmpeg command, written as raw Annex B.
-struct H264StreamSpec {
+struct H264StreamRecipe {
     int width = 320;
     int height = 240;
     int frames = 30;
@@ -31,9 +31,9 @@ struct AccessUnit {
     bool parameterSets = false;  // holds an SPS
 };
 
-// Encodes `spec` into `path`. False with a reason when the ffmpeg command is
+// Encodes `recipe` into `path`. False with a reason when the ffmpeg command is
 // missing, fails or runs past timeoutMs.
-bool EncodeH264Stream(const H264StreamSpec& spec, const std::string& path, std::string* error,
+bool EncodeH264Stream(const H264StreamRecipe& recipe, const std::string& path, std::string* error,
                       int timeoutMs = 120000);
 
 // Cuts an Annex B stream into access units by NAL unit inspection: a new unit
@@ -41,14 +41,14 @@ bool EncodeH264Stream(const H264StreamSpec& spec, const std::string& path, std::
 // whose first macroblock is 0, once the current unit holds a slice.
 std::vector<AccessUnit> SplitAccessUnits(const std::vector<uint8_t>& stream);
 
-// Where the stream of `spec` is kept between test programs: beside the build's
+// Where the stream of `recipe` is kept between test programs: beside the build's
 // binaries ($ZUCAM_BIN_DIR/../h264-test-streams) or in the temporary folder.
-std::string StreamCachePath(const H264StreamSpec& spec);
+std::string StreamCachePath(const H264StreamRecipe& recipe);
 
-// Encodes `spec` into its cache file unless it is there already, then splits
+// Encodes `recipe` into its cache file unless it is there already, then splits
 // it. Empty with a reason on failure. Safe when several programs ask at once:
 // the file appears whole or not at all.
-std::vector<AccessUnit> MakeAccessUnits(const H264StreamSpec& spec, std::string* error,
+std::vector<AccessUnit> MakeAccessUnits(const H264StreamRecipe& recipe, std::string* error,
                                         int timeoutMs = 120000);
 
 // The access unit as the server hands it over: a copy of the bytes, no flags
