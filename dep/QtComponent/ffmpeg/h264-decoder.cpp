@@ -1,5 +1,7 @@
 #include "dep/QtComponent/ffmpeg/h264-decoder.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -45,6 +47,7 @@ H264Decoder::~H264Decoder() {
     scaler_.release();
     std::lock_guard<std::mutex> lock(mutex_);
     pending_.clear();
+    pendingBytes_ = 0;
 }
 
 bool H264Decoder::init(DecodeFrameCallback* sink) {
@@ -145,12 +148,27 @@ bool H264Decoder::startThread() {
 bool H264Decoder::pushPacket(PacketHolder packet) {
     if (packet.size() <= 0)
         return false;
+    const auto size = static_cast<size_t>(packet.size());
     std::lock_guard<std::mutex> lock(mutex_);
     if (StartsGroup(packet)) {
         std::fprintf(stderr, "release old pkt_ %d.\n", static_cast<int>(pending_.size()));
         pending_.clear();
+        pendingBytes_ = 0;
+        awaitingGroup_ = false;
+    } else if (awaitingGroup_) {
+        return true;
+    } else if (pending_.size() >= kMaxPendingPackets || pendingBytes_ + size > kMaxPendingBytes) {
+        BG_LOGW(
+            "decoder is %zu packets (%zu bytes) behind: dropping them until the next key "
+            "picture",
+            pending_.size(), pendingBytes_);
+        pending_.clear();
+        pendingBytes_ = 0;
+        awaitingGroup_ = true;
+        return true;
     }
     pending_.push_back(std::move(packet));
+    pendingBytes_ += size;
     wake_.notify_one();
     return true;
 }
@@ -192,6 +210,7 @@ bool H264Decoder::takePacket(PacketHolder* packet) {
     }
     *packet = std::move(pending_.front());
     pending_.pop_front();
+    pendingBytes_ -= std::min(pendingBytes_, static_cast<size_t>(packet->size()));
     return true;
 }
 

@@ -25,6 +25,14 @@ struct AVFrame;
 // instead of working through a backlog.
 class H264Decoder {
 public:
+    // How far the decoder may fall behind. A phone that sends no key
+    // picture for a long time while this machine cannot keep up would
+    // otherwise grow the pending list without bound: past either limit the
+    // pending packets are dropped, and so is everything up to the next
+    // packet that starts a group of pictures (nothing before it decodes).
+    static constexpr size_t kMaxPendingPackets = 300;
+    static constexpr size_t kMaxPendingBytes = 256u << 20;
+
     H264Decoder();
     // Stops and joins the decode thread; no delivery happens after it returns.
     ~H264Decoder();
@@ -73,6 +81,8 @@ private:
     int hwPixelFormat_ = -1;
     AVBufferRef* hwDevice_ = nullptr;
     std::list<PacketHolder> pending_;
+    size_t pendingBytes_ = 0;
+    bool awaitingGroup_ = false;
     FrameScaler scaler_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -271,6 +271,27 @@ TEST_F(H264DecoderTest, NonIdrAndShortPacketsNeverDiscard) {
     EXPECT_EQ(decoder.pendingCount(), inter.size() + 3);
 }
 
+// A phone that never sends a key picture while this machine falls behind:
+// the backlog is bounded, and nothing is queued again before a group start.
+TEST_F(H264DecoderTest, BacklogIsBoundedUntilTheNextGroupStart) {
+    H264Decoder decoder;  // no thread: nothing is consumed
+    const AccessUnit inter = NonIdrUnits(Stream(kSmall)).front();
+    for (size_t i = 0; i < H264Decoder::kMaxPendingPackets; ++i)
+        ASSERT_TRUE(decoder.pushPacket(zutest::ToPacket(inter)));
+    EXPECT_EQ(decoder.pendingCount(), H264Decoder::kMaxPendingPackets);
+    // One more overflows: the backlog goes, and so does what follows it.
+    ASSERT_TRUE(decoder.pushPacket(zutest::ToPacket(inter)));
+    EXPECT_EQ(decoder.pendingCount(), 0u);
+    ASSERT_TRUE(decoder.pushPacket(zutest::ToPacket(inter)));
+    EXPECT_EQ(decoder.pendingCount(), 0u);
+    // A group start is queued again, and so are the pictures after it.
+    platform::StderrCapture capture;
+    ASSERT_TRUE(decoder.pushPacket(zutest::ToPacket(Stream(kSmall).front())));
+    ASSERT_TRUE(decoder.pushPacket(zutest::ToPacket(inter)));
+    capture.stop();
+    EXPECT_EQ(decoder.pendingCount(), 2u);
+}
+
 TEST_F(H264DecoderTest, EmptyPacketsAreRefused) {
     H264Decoder decoder;
     ASSERT_TRUE(decoder.init(&sink_, {}));
