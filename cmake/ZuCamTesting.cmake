@@ -1,13 +1,13 @@
-# zucam_add_gtest(<name> LABEL <unit|e2e> [TIMEOUT s] [NETNS] [RESOURCE_LOCK lock]
+# zucam_add_gtest(<name> LABEL <unit|e2e> [TIMEOUT s] [NETNS] [RESOURCE_LOCK lock...]
 #                 SOURCES ... LIBS ...)
 #
 # One GoogleTest program, its cases registered one by one. NETNS programs
 # re-run themselves inside a private network namespace (only `lo`, up), so
 # nothing they start can reach the real network. RESOURCE_LOCK keeps ctest
 # from running the cases at the same time as any other case holding the same
-# lock (a machine-wide name, for instance).
+# lock (a machine-wide name, for instance); a program may hold several.
 function(zucam_add_gtest name)
-    cmake_parse_arguments(ARG "NETNS" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "NETNS" "LABEL;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
     if(NOT ARG_LABEL)
         set(ARG_LABEL unit)
     endif()
@@ -28,7 +28,13 @@ function(zucam_add_gtest name)
     target_compile_definitions(${name} PRIVATE ZUCAM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     set(_lock)
     if(ARG_RESOURCE_LOCK)
-        set(_lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+        # Several locks are one list value. gtest_discover_tests flattens
+        # PROPERTIES and expands them again on the way to set_tests_properties,
+        # and ${_lock} below is one expansion more: a list separator survives
+        # them all only behind nine backslashes (checked with CMake 3.25).
+        string(REPEAT "\\" 9 _escape)
+        string(REPLACE ";" "${_escape};" _locks "${ARG_RESOURCE_LOCK}")
+        set(_lock RESOURCE_LOCK "${_locks}")
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 }
@@ -61,6 +62,12 @@ bool PcmResampler::ensureContext(int rate, int channels, int format) {
     av_channel_layout_default(&inLayout, channels);
     int ret = swr_alloc_set_opts2(&context_, &outLayout, ToSampleFormat(outFormat_), outRate_,
                                   &inLayout, ToSampleFormat(format), rate, 0, nullptr);
+    // libswresample leaves a mixing matrix unnormalised for float output, so
+    // stereo folded to mono for the recorder came out 3 dB louder than the
+    // phone sent it (and clipped on loud input). Integer output is
+    // normalised anyway; the limit makes both paths keep the level.
+    if (ret >= 0)
+        ret = av_opt_set_double(context_, "rematrix_maxval", 1.0, 0);
     if (ret >= 0)
         ret = swr_init(context_);
     av_channel_layout_uninit(&outLayout);

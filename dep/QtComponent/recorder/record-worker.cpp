@@ -106,7 +106,10 @@ bool RecordWorker::nextFrame(FrameQueue* queue, FrameHolder* out) {
 void RecordWorker::videoLoop() {
     FrameHolder frame;
     while (nextFrame(&videoQueue_, &frame)) {
-        while (pacingApplies() &&
+        // Video waits only for audio that is queued and not yet encoded: a
+        // phone that sends no sound (or stops sending it) never advances the
+        // audio clock, and waiting for it would drop every picture after 2 s.
+        while (pacingApplies() && audioQueue_.size() > 0 &&
                videoEncoder_->lastPts() - audioEncoder_->clockUs() > kVideoLeadLimitUs) {
             SleepOneMs();
         }

@@ -104,14 +104,62 @@ std::vector<std::pair<std::string, std::string>> IsolatedEnv(const zutest::TempD
 }
 
 bool Start(platform::ChildProcess* child, const zutest::TempDir& dir, const std::string& tag,
-           std::vector<std::string> argv) {
+           std::vector<std::string> argv,
+           const std::vector<std::pair<std::string, std::string>>& extraEnv) {
     platform::MakeDirs(dir.file("runtime"), 0700);
     platform::ChildProcess::Options options;
     options.argv = std::move(argv);
     options.env = IsolatedEnv(dir);
+    options.env.insert(options.env.end(), extraEnv.begin(), extraEnv.end());
     options.stdoutPath = dir.file(tag + ".out");
     options.stderrPath = dir.file(tag + ".err");
     return child->start(options);
+}
+
+bool StartInPidNamespace(platform::ChildProcess* child, const zutest::TempDir& dir,
+                         const std::string& tag, std::vector<std::string> argv,
+                         const std::vector<std::pair<std::string, std::string>>& extraEnv,
+                         long* pid) {
+    // --kill-child: a test that kills the creator on a time-out must not
+    // leave the program behind.
+    std::vector<std::string> wrapped = {"unshare",      "--pid",        "--fork",
+                                        "--mount-proc", "--kill-child", "--"};
+    wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+    if (!Start(child, dir, tag, wrapped, extraEnv))
+        return false;
+    // The creator forks the program at once; its only child is the program.
+    const std::string children = "/proc/" + std::to_string(child->pid()) + "/task/" +
+                                 std::to_string(child->pid()) + "/children";
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline && child->running()) {
+        long found = std::atol(ReadText(children).c_str());
+        if (found > 0) {
+            *pid = found;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
+                 const std::vector<std::string>& extraArgs, const Env& extraEnv) {
+    std::vector<std::string> argv = {Bin("zucamd"),   "--port",     "10080",
+                                     "--no-announce", "--save-dir", dir.path()};
+    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+    if (!Start(zucamd, dir, "zucamd", argv, extraEnv))
+        return false;
+    // Generous: a sanitizer build on a busy machine starts slowly.
+    return WaitForText(dir.file("zucamd.err"), "serving Wi-Fi phones", 30000);
+}
+
+int Stop(platform::ChildProcess* child, int timeoutMs) {
+    if (!child->signal(false))
+        return -1;
+    int code = child->wait(timeoutMs);
+    if (code == -1)
+        child->signal(true);
+    return code;
 }
 
 std::string ReadText(const std::string& path) {
@@ -128,6 +176,17 @@ bool WaitForText(const std::string& path, const std::string& text, int timeoutMs
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+int CountOf(const std::string& haystack, const std::string& text) {
+    if (text.empty())
+        return 0;
+    int n = 0;
+    for (size_t at = haystack.find(text); at != std::string::npos;
+         at = haystack.find(text, at + text.size())) {
+        ++n;
+    }
+    return n;
 }
 
 std::vector<std::string> FilesStartingWith(const std::string& dir, const std::string& prefix) {

@@ -34,11 +34,35 @@ std::string Bin(const std::string& name);
 std::vector<std::pair<std::string, std::string>> IsolatedEnv(const zutest::TempDir& dir);
 
 // Starts a program with output to files in `dir` (<tag>.out / <tag>.err).
+// `extraEnv` entries are set after the isolated environment (PATH, say).
 bool Start(platform::ChildProcess* child, const zutest::TempDir& dir, const std::string& tag,
-           std::vector<std::string> argv);
+           std::vector<std::string> argv,
+           const std::vector<std::pair<std::string, std::string>>& extraEnv = {});
+// Starts a program as the first process of a private PID namespace with its
+// own /proc, so that whatever it ends by name (ZuCam ends the first process
+// called "adb" of its user) can only be one of its own. `child` is the
+// namespace's creator, which waits for the program, returns its exit status
+// and takes it along if killed; *pid is the program's own id, for signals.
+bool StartInPidNamespace(platform::ChildProcess* child, const zutest::TempDir& dir,
+                         const std::string& tag, std::vector<std::string> argv,
+                         const std::vector<std::pair<std::string, std::string>>& extraEnv,
+                         long* pid);
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+// Starts zucamd on port 10080 (no announcements, recordings and screenshots
+// into `dir`) with `extraArgs`, and waits until it serves; its log is
+// zucamd.err. False when it does not come up within 30 s.
+bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
+                 const std::vector<std::string>& extraArgs = {}, const Env& extraEnv = {});
+// Asks a program to stop (SIGTERM) and returns its exit code; -1 when it is
+// still running after timeoutMs (it is then killed).
+int Stop(platform::ChildProcess* child, int timeoutMs);
+
 std::string ReadText(const std::string& path);
 // Waits until `path` contains `text`; false after timeoutMs.
 bool WaitForText(const std::string& path, const std::string& text, int timeoutMs);
+// How often `text` occurs in `haystack`.
+int CountOf(const std::string& haystack, const std::string& text);
 // Files in `dir` whose name starts with `prefix`.
 std::vector<std::string> FilesStartingWith(const std::string& dir, const std::string& prefix);
 
