@@ -164,3 +164,21 @@ TEST(PcmResampler, ConvertsToPlanarFloatForTheRecorder) {
     EXPECT_GT(frame.get()->nb_samples, 4700);
     ASSERT_NE(frame.data(1), nullptr);
 }
+
+namespace {
+
+// The recorder folds the phone's stereo into mono float: the level must stay
+// what the phone sent, not rise by the 3 dB an unnormalised mix adds.
+TEST(PcmResampler, StereoFoldedToMonoFloatKeepsItsLevel) {
+    PcmResampler resampler(44100, 1, kFltp);
+    auto in = Sine(1000, 44100, 2, 16384, 0, 4410);
+    FrameHolder frame = resampler.resample(Bytes(in), 4410, 44100, 2, kS16);
+    ASSERT_FALSE(frame.empty());
+    const auto* s = reinterpret_cast<const float*>(frame.data(0));
+    float peak = 0.0f;
+    for (int i = 0; i < frame.get()->nb_samples; ++i)
+        peak = std::max(peak, std::fabs(s[i]));
+    EXPECT_NEAR(peak, 16384.0f / 32768.0f, 0.01f);
+}
+
+}  // namespace

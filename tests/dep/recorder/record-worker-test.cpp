@@ -99,6 +99,30 @@ TEST(RecordWorkerTest, StopWithFullQueuesReturns) {
     recorder.close();
 }
 
+// A phone that sends no sound never moves the audio clock: the pictures must
+// still be recorded, not held back (and dropped) waiting for it.
+TEST(RecordWorkerTest, SilentPhoneStillRecordsEveryPicture) {
+    zutest::TestHost host;
+    FFmpegRecorder recorder;
+    const std::string path = host.dir() + "/silent.mp4";
+    ASSERT_TRUE(recorder.open(Params(path)));
+    ASSERT_NE(recorder.audioContext(), nullptr);
+    RecordWorker worker(&recorder);
+    worker.start();
+    // Four seconds of pictures, fed a little faster than real time but never
+    // faster than the queue can hold.
+    for (int i = 0; i < 100; ++i) {
+        worker.pushVideo(rectest::Picture(160, 120, i, i * 40000LL));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    worker.stop();
+    EXPECT_EQ(worker.droppedVideo(), 0u);
+    recorder.close();
+    std::vector<rectest::StreamInfo> streams = rectest::Probe(path);
+    ASSERT_FALSE(streams.empty());
+    EXPECT_EQ(streams[0].packets, 100);
+}
+
 TEST(RecordWorkerTest, PushesBeforeStartOrAfterStopAreIgnored) {
     zutest::TestHost host;
     FFmpegRecorder recorder;
