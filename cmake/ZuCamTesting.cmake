@@ -6,6 +6,8 @@
 # nothing they start can reach the real network. RESOURCE_LOCK keeps ctest
 # from running the cases at the same time as any other case holding the same
 # lock (a machine-wide name, for instance); a program may hold several.
+# zucam_streaming_e2e: the program streams real video through zucamd; two at
+# once would starve each other of the machine's two cores.
 # adb_processes: the program destroys QAdbTools, whose destructor ends the
 # first adb process of this user, so it must not meet another such program.
 function(zucam_add_gtest name)

@@ -8,14 +8,14 @@ set(_zucamd_e2e_support
     ${CMAKE_SOURCE_DIR}/tests/devices/audio-test-support.cpp)
 
 zucam_add_gtest(zucamd_record_e2e_test LABEL e2e NETNS TIMEOUT 180
-    RESOURCE_LOCK zucam_camera_queue
+    RESOURCE_LOCK zucam_streaming_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/zucamd/zucamd-record-test.cpp
             ${_zucamd_e2e_support}
     LIBS zucam_core platform PkgConfig::FFMPEG)
 add_dependencies(zucamd_record_e2e_test zucamd zucam-phone-sim)
 
 zucam_add_gtest(zucamd_vmic_e2e_test LABEL e2e NETNS TIMEOUT 240
-    RESOURCE_LOCK zucam_camera_queue zucam_pulse_audio_source
+    RESOURCE_LOCK zucam_streaming_e2e zucam_pulse_audio_source
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/zucamd/zucamd-vmic-test.cpp
             ${_zucamd_e2e_support}
             ${CMAKE_SOURCE_DIR}/tests/devices/pulse-test-server.cpp

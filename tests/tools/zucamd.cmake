@@ -1,4 +1,4 @@
-zucam_add_gtest(zucamd_e2e_test LABEL e2e NETNS TIMEOUT 240 RESOURCE_LOCK zucam_camera_queue
+zucam_add_gtest(zucamd_e2e_test LABEL e2e NETNS TIMEOUT 240 RESOURCE_LOCK zucam_streaming_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/zucamd/zucamd-stream-test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/zucamd/e2e-support.cpp
     LIBS platform Qt5::Gui)
