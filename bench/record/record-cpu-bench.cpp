@@ -26,6 +26,7 @@
 #include "platform/paths.h"
 #include "platform/process-usage.h"
 #include "tests/support/isolation.h"
+#include "tests/support/private-network.h"
 #include "tests/support/temp-dir.h"
 #include "tests/tools/zucamd/e2e-support.h"
 #include "tests/tools/zucamd/media-probe.h"
@@ -36,26 +37,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kWarmUpSeconds = 3;
 constexpr int kLogLimitMs = 30000;
-
-// zucamd starts servers that announce themselves: the benchmark runs only
-// where nothing can leave the machine.
-void EnterPrivateNetwork(int argc, char** argv) {
-    if (platform::GetEnv("ZUCAM_IN_PRIVATE_NETNS") == "1")
-        return;
-    std::vector<std::string> args = {
-        "unshare",
-        "-n",
-        "--",
-        "sh",
-        "-c",
-        "ip link set lo up && ZUCAM_IN_PRIVATE_NETNS=1 exec \"$0\" \"$@\"",
-        platform::ExecutablePath()};
-    for (int i = 1; i < argc; ++i)
-        args.push_back(argv[i]);
-    platform::ExecReplace(args);
-    std::fprintf(stderr, "cannot enter a private network namespace (run as root)\n");
-    std::exit(1);
-}
 
 struct RunResult {
     bool ok = false;
@@ -153,7 +134,8 @@ bool Run(int seconds, RunResult* result) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    EnterPrivateNetwork(argc, argv);
+    // zucamd announces itself: the benchmark runs where nothing leaves the machine.
+    zutest::EnterPrivateNetwork(argc, argv);
     platform::IgnoreBrokenPipe();
     zutest::IsolateMachineWideNames();
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;

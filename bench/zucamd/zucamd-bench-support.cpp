@@ -7,6 +7,9 @@
 #include "platform/network-interfaces.h"
 #include "platform/paths.h"
 
+#include "tests/support/isolation.h"
+#include "tests/support/private-network.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -38,28 +41,9 @@ std::vector<long long> ReferencePictures(const std::vector<zutest::AccessUnit>& 
 }
 
 void EnterSandbox(int argc, char** argv) {
-    if (platform::GetEnv("ZUCAM_BENCH_SANDBOX") == "1")
-        return;
-    std::vector<std::string> args = {
-        "unshare",
-        "--net",
-        "--mount",
-        "--propagation",
-        "private",
-        "--",
-        "sh",
-        "-c",
-        "ip link set lo up && "
-        "mount -t tmpfs -o size=256m,mode=1777 zucam-bench-shm /dev/shm && "
-        "ZUCAM_BENCH_SANDBOX=1 exec \"$0\" \"$@\"",
-        platform::ExecutablePath()};
-    for (int i = 1; i < argc; ++i)
-        args.push_back(argv[i]);
-    platform::ExecReplace(args);
-    std::fprintf(stderr,
-                 "cannot enter the sandbox (unshare needs root); the zucamd benchmarks "
-                 "refuse to run outside it\n");
-    std::exit(1);
+    zutest::EnterPrivateNetwork(argc, argv);
+    // A camera queue of this run's own, whatever else runs on the machine.
+    zutest::IsolateMachineWideNames();
 }
 
 bool InsideSandbox() {
@@ -69,10 +53,6 @@ bool InsideSandbox() {
                          a.name.c_str(), a.ipv4.c_str());
             return false;
         }
-    }
-    if (platform::GetEnv("ZUCAM_BENCH_SANDBOX") != "1") {
-        std::fprintf(stderr, "not inside the sandbox: no private /dev/shm for the camera queue\n");
-        return false;
     }
     return true;
 }

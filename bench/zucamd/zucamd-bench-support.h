@@ -14,14 +14,14 @@ namespace zubench {
 // A stream with B-frames keeps its last few pictures inside the decoder.
 std::vector<long long> ReferencePictures(const std::vector<zutest::AccessUnit>& units);
 
-// The benchmarks open the camera queue, whose name is machine-wide, and start
-// servers. Called first thing in main: re-runs the program inside a sandbox,
-// a private network namespace holding only loopback (nothing started inside
-// can reach or announce on the real network) and a private /dev/shm (the
-// queue never meets that of another ZuCam on this machine). Returns in the
-// sandbox; exits with a message when it cannot be entered (needs root).
+// The benchmarks open the camera queue and start servers. Called first thing
+// in main: re-runs the program inside a private network namespace holding
+// only loopback (nothing started inside can reach or announce on the real
+// network) and gives it a camera queue name of its own (it never meets the
+// queue of another ZuCam on this machine). Returns inside; exits with a
+// message when the namespace cannot be entered (needs root).
 void EnterSandbox(int argc, char** argv);
-// True inside that sandbox, checked again before anything is opened.
+// True when only loopback is up, checked again before anything is opened.
 bool InsideSandbox();
 
 }  // namespace zubench

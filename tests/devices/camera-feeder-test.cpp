@@ -7,6 +7,7 @@
 
 #include "devices/virtual-camera-queue.h"
 #include "platform/shared-memory.h"
+#include "tests/support/camera-queue-reset.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -79,11 +80,7 @@ FrameHolder MakeFrame(int format, int width, int height) {
 class CameraFeederTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
-            auto stale = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
-            if (!stale)
-                GTEST_SKIP() << "a running ZuCam holds the camera queue";
-        }
+        ASSERT_TRUE(zutest::RemoveStaleCameraQueue());
         queue_ = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
         ASSERT_TRUE(queue_);
         reader_ = std::make_unique<VirtualCameraQueue>(false);

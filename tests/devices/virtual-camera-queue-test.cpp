@@ -1,4 +1,5 @@
 #include "devices/virtual-camera-queue.h"
+#include "tests/support/camera-queue-reset.h"
 
 #include <gtest/gtest.h>
 
@@ -56,11 +57,7 @@ struct Picture {
 class VirtualCameraQueueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
-            auto stale = VirtualCameraQueue::create(kCapacity);
-            if (!stale)
-                GTEST_SKIP() << "a running ZuCam holds the camera queue";
-        }
+        ASSERT_TRUE(zutest::RemoveStaleCameraQueue());
         ASSERT_FALSE(platform::SharedMemoryExists(VirtualCameraQueue::Name()));
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/shared-memory.h"
+#include "tests/support/camera-queue-reset.h"
 
 namespace {
 
@@ -14,13 +15,7 @@ constexpr uint32_t kCapacity = VirtualCameraQueue::kSlotCapacity;
 
 class QueueReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
-            auto stale = VirtualCameraQueue::create(kCapacity);
-            if (!stale)
-                GTEST_SKIP() << "a running ZuCam holds the camera queue";
-        }
-    }
+    void SetUp() override { ASSERT_TRUE(zutest::RemoveStaleCameraQueue()); }
 
     // Writes a uniform w x h picture of value `value`.
     static bool Write(VirtualCameraQueue& queue, int w, int h, uint8_t value) {

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/shared-memory.h"
+#include "tests/support/camera-queue-reset.h"
 #include "tests/support/temp-dir.h"
 
 namespace {
@@ -120,13 +121,7 @@ std::string Read(const std::string& path) {
 
 class ZuCamCameraTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (platform::SharedMemoryExists(VirtualCameraQueue::Name())) {
-            auto stale = VirtualCameraQueue::create(kCapacity);
-            if (!stale)
-                GTEST_SKIP() << "a running ZuCam holds the camera queue";
-        }
-    }
+    void SetUp() override { ASSERT_TRUE(zutest::RemoveStaleCameraQueue()); }
 
     std::string out() const { return dir_.file("out.y4m"); }
     std::string errText() const { return Read(dir_.file("stderr")); }
