@@ -1,4 +1,5 @@
 #include "platform/client-socket.h"
+#include "platform/sockets.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -280,13 +281,7 @@ void ClientSocket::close() {
 }
 
 uint16_t ClientSocket::localPort() const {
-    if (fd_ < 0)
-        return 0;
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        return 0;
-    return ntohs(addr.sin_port);
+    return fd_ < 0 ? 0 : SocketLocalPort(fd_);
 }
 
 bool IsIPv4Address(const std::string& text) {

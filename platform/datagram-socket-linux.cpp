@@ -1,4 +1,5 @@
 #include "platform/datagram-socket.h"
+#include "platform/sockets.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -57,13 +58,7 @@ bool DatagramSocket::bind(const std::string& address, uint16_t port, std::string
 }
 
 uint16_t DatagramSocket::localPort() const {
-    if (fd_ < 0)
-        return 0;
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        return 0;
-    return ntohs(addr.sin_port);
+    return fd_ < 0 ? 0 : SocketLocalPort(fd_);
 }
 
 long DatagramSocket::receive(char* data, size_t cap, int timeoutMs, std::string* fromAddress,

@@ -5,17 +5,7 @@
 FrameQueue::FrameQueue(size_t capacity) : capacity_(capacity ? capacity : 1) {}
 
 bool FrameQueue::pushDropOldest(FrameHolder frame) {
-    bool dropped = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (frames_.size() >= capacity_) {
-            frames_.pop_front();
-            dropped = true;
-        }
-        frames_.push_back(std::move(frame));
-    }
-    notEmpty_.notify_one();
-    return dropped;
+    return pushWaitThenDrop(std::move(frame), std::chrono::milliseconds(0));
 }
 
 bool FrameQueue::pushWaitThenDrop(FrameHolder frame, std::chrono::milliseconds wait) {
