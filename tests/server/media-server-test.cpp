@@ -19,6 +19,7 @@ extern "C" {
 #include "platform/client-socket.h"
 #include "platform/network-interfaces.h"
 #include "tests/server/fake-media-callback.h"
+#include "tests/server/loopback-phone.h"
 #include "tests/support/test-host.h"
 #include "tools/phone-sim/command-channel.h"
 #include "tools/phone-sim/packet-builder.h"
@@ -41,67 +42,7 @@ public:
     bool PlayAudio() const override { return false; }
 };
 
-// A phone over loopback: the command connection and, after push-play, the
-// TCP stream with the token already sent.
-class Phone {
-public:
-    bool Connect(int port) {
-        std::string error;
-        return cmd_.Connect("127.0.0.1", static_cast<uint16_t>(port), kWaitMs, &error);
-    }
-    Json::Value Request(const std::string& json, std::string* text = nullptr) {
-        Json::Value request;
-        std::string error;
-        phonesim::CommandChannel::ParseJson(json, &request, &error);
-        Json::Value reply;
-        std::string replyText;
-        if (!cmd_.Request(request, kWaitMs, &replyText, &reply, &error))
-            return Json::Value("failed");
-        if (text)
-            *text = replyText;
-        return reply;
-    }
-    bool PushPlay(int commandPort) {
-        Json::Value reply = Request(R"({"type":0,"data":{"name":"Pixel"}})");
-        if (!reply.isObject())
-            return false;
-        int port = reply["data"]["port"].asInt();
-        std::string error;
-        if (port <= commandPort ||
-            !stream_.connect("127.0.0.1", static_cast<uint16_t>(port), kWaitMs, &error)) {
-            return false;
-        }
-        std::string packet;
-        phonesim::PacketBuilder::Token(reply["data"]["key"].asString(), &packet);
-        return Send(packet);
-    }
-    bool Send(const std::string& bytes) {
-        std::string error;
-        return stream_.sendAll(bytes.data(), bytes.size(), kWaitMs, &error);
-    }
-    bool SendVideo(uint32_t kind, const std::string& payload) {
-        std::string packet;
-        phonesim::PacketBuilder::Video(kind, payload.data(), payload.size(), &packet);
-        return Send(packet);
-    }
-    bool SendAudio(uint32_t rate, uint32_t channels, uint32_t bits, const std::string& payload) {
-        // Built by hand: the builder only writes 16-bit audio.
-        std::string packet(28, '\0');
-        uint32_t words[] = {2, 16, 2, rate, channels, bits, static_cast<uint32_t>(payload.size())};
-        for (int i = 0; i < 7; ++i)
-            phonesim::PacketBuilder::PutU32(words[i], &packet[i * 4]);
-        return Send(packet + payload);
-    }
-    bool WaitClosed() { return cmd_.WaitPeerClosed(kWaitMs); }
-    void Close() {
-        stream_.close();
-        cmd_.Close();
-    }
-
-private:
-    phonesim::CommandChannel cmd_;
-    platform::ClientSocket stream_;
-};
+using Phone = servertest::LoopbackPhone;
 
 class MediaServerTest : public ::testing::Test {
 protected:
@@ -153,7 +94,7 @@ TEST_F(MediaServerTest, DecodesThePhonesPicturesAfterPushPlay) {
     ASSERT_EQ(units.size(), 5u);
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
-    ASSERT_TRUE(phone.PushPlay(port_));
+    ASSERT_GT(phone.PushPlay(), port_);
     ASSERT_TRUE(callback_.waitEvent("connected:Pixel", kWaitMs));
     for (const phonesim::AccessUnit& u : units) {
         if (!u.config.empty()) {
@@ -178,7 +119,7 @@ TEST_F(MediaServerTest, ConfigurationIsJoinedOnceToTheNextPicture) {
     });
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
-    ASSERT_TRUE(phone.PushPlay(port_));
+    ASSERT_GT(phone.PushPlay(), port_);
     ASSERT_TRUE(callback_.waitEvent("connected:Pixel", kWaitMs));
     // Two configuration packets in a row: only the second one is joined.
     ASSERT_TRUE(phone.SendVideo(2, "OLDCFG"));
@@ -206,7 +147,7 @@ TEST_F(MediaServerTest, ThreeFailedDecoderInitsStillReportTheConnection) {
     server_->Media().SetDeviceTypes({"no-such-device-type"});
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
-    ASSERT_TRUE(phone.PushPlay(port_));
+    ASSERT_GT(phone.PushPlay(), port_);
     ASSERT_TRUE(callback_.waitEvent("connected:Pixel", kWaitMs));
     ASSERT_EQ(failures_.size(), 1u);
     EXPECT_EQ(failures_[0], "解码器初始化失败");
@@ -226,11 +167,12 @@ TEST_F(MediaServerTest, FirstDisconnectionKeepsThePictureUnlessHoldIsRenewed) {
     for (int round = 0; round < 3; ++round) {
         Phone phone;
         ASSERT_TRUE(phone.Connect(port_));
-        ASSERT_TRUE(phone.PushPlay(port_));
+        ASSERT_GT(phone.PushPlay(), port_);
         ASSERT_TRUE(callback_.waitEvent("connected:Pixel", kWaitMs));
         if (round == 1) {
             // The phone went to the background: keep the picture again.
-            Json::Value reply = phone.Request(R"({"type":6,"data":{}})");
+            Json::Value reply;
+            phone.Request(R"({"type":6,"data":{}})", &reply);
             EXPECT_EQ(reply["type"].asInt(), 0);
         }
         callback_.clear();
@@ -245,23 +187,23 @@ TEST_F(MediaServerTest, RecordCommandRepliesWithTheState) {
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
     std::string text;
-    phone.Request(R"({"type":5,"data":{"type":1}})", &text);
+    text = phone.Request(R"({"type":5,"data":{"type":1}})");
     EXPECT_EQ(text, "{\"data\":{\"state\":1},\"type\":0,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(callback_.waitEvent("record-start", kWaitMs));
-    phone.Request(R"({"type":5,"data":{"type":0}})", &text);
+    text = phone.Request(R"({"type":5,"data":{"type":0}})");
     EXPECT_EQ(text, "{\"data\":{\"state\":0},\"type\":0,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(callback_.waitEvent("record-stop", kWaitMs));
 
     callback_.clear();
     app_.recording = true;
-    phone.Request(R"({"type":5,"data":{"type":2}})", &text);
+    text = phone.Request(R"({"type":5,"data":{"type":2}})");
     EXPECT_EQ(text, "{\"data\":{\"state\":1},\"type\":0,\"version\":\"1.0\"}\n");
     app_.recording = false;
-    phone.Request(R"({"type":5,"data":{"type":2}})", &text);
+    text = phone.Request(R"({"type":5,"data":{"type":2}})");
     EXPECT_EQ(text, "{\"data\":{\"state\":0},\"type\":0,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(callback_.events().empty()) << "a query starts or stops nothing";
 
-    phone.Request(R"({"type":5,"data":{"type":7}})", &text);
+    text = phone.Request(R"({"type":5,"data":{"type":7}})");
     EXPECT_EQ(text, "{\"type\":1,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(phone.WaitClosed());
 }
@@ -270,7 +212,7 @@ TEST_F(MediaServerTest, ScreenshotCommandReachesTheOwner) {
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
     std::string text;
-    phone.Request(R"({"type":4,"data":{}})", &text);
+    text = phone.Request(R"({"type":4,"data":{}})");
     EXPECT_EQ(text, "{\"type\":0,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(callback_.waitEvent("screenshot", kWaitMs));
 }
@@ -282,7 +224,7 @@ TEST_F(MediaServerTest, MalformedCommandDataIsRefusedAndLogged) {
         Phone phone;
         ASSERT_TRUE(phone.Connect(port_));
         std::string text;
-        phone.Request(request, &text);
+        text = phone.Request(request);
         EXPECT_EQ(text, "{\"type\":1,\"version\":\"1.0\"}\n") << request;
         EXPECT_TRUE(phone.WaitClosed()) << request;
     }
@@ -292,7 +234,7 @@ TEST_F(MediaServerTest, MalformedCommandDataIsRefusedAndLogged) {
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
     std::string text;
-    phone.Request(R"({"type":5,"data":"x"})", &text);
+    text = phone.Request(R"({"type":5,"data":"x"})");
     EXPECT_EQ(text, "");
     EXPECT_TRUE(phone.WaitClosed());
     for (const std::string& e : callback_.events()) {
@@ -303,7 +245,7 @@ TEST_F(MediaServerTest, MalformedCommandDataIsRefusedAndLogged) {
 TEST_F(MediaServerTest, OnlySixteenBitAudioWithChannelsBecomesFrames) {
     Phone phone;
     ASSERT_TRUE(phone.Connect(port_));
-    ASSERT_TRUE(phone.PushPlay(port_));
+    ASSERT_GT(phone.PushPlay(), port_);
     std::string block(3840, '\x01');
     ASSERT_TRUE(phone.SendAudio(48000, 2, 8, block));
     ASSERT_TRUE(phone.SendAudio(48000, 2, 32, block));

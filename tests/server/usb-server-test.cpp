@@ -30,6 +30,7 @@ extern "C" {
 #include "tests/cordlink/fake-adb.h"
 #include "tests/cordlink/qt-app-test.h"
 #include "tests/server/fake-media-callback.h"
+#include "tests/server/loopback-phone.h"
 #include "tests/support/temp-dir.h"
 #include "tests/support/test-host.h"
 #include "tools/phone-sim/command-channel.h"
@@ -69,58 +70,7 @@ public:
 };
 
 // A phone on the other end of the cable, reached here over loopback.
-class Phone {
-public:
-    bool Connect(int port) {
-        std::string error;
-        return cmd_.Connect("127.0.0.1", static_cast<uint16_t>(port), kWaitMs, &error);
-    }
-    // The reply body as received; empty when none came.
-    std::string Request(const std::string& json, Json::Value* reply = nullptr) {
-        Json::Value request;
-        std::string error;
-        phonesim::CommandChannel::ParseJson(json, &request, &error);
-        Json::Value parsed;
-        std::string text;
-        if (!cmd_.Request(request, kWaitMs, &text, &parsed, &error))
-            return std::string();
-        if (reply)
-            *reply = parsed;
-        return text;
-    }
-    // Push-play over TCP with the stream opened and its token sent; the
-    // stream port, 0 on failure.
-    int PushPlay() {
-        Json::Value reply;
-        if (Request(R"({"type":0,"data":{"name":"Pixel"}})", &reply).empty())
-            return 0;
-        const int port = reply["data"]["port"].asInt();
-        std::string error;
-        std::string token;
-        if (port <= 0 || port > 65535 ||
-            !stream_.connect("127.0.0.1", static_cast<uint16_t>(port), kWaitMs, &error) ||
-            !phonesim::PacketBuilder::Token(reply["data"]["key"].asString(), &token) ||
-            !stream_.sendAll(token.data(), token.size(), kWaitMs, &error)) {
-            return 0;
-        }
-        return port;
-    }
-    bool SendVideo(uint32_t kind, const std::string& payload) {
-        std::string packet;
-        std::string error;
-        return phonesim::PacketBuilder::Video(kind, payload.data(), payload.size(), &packet) &&
-               stream_.sendAll(packet.data(), packet.size(), kWaitMs, &error);
-    }
-    bool WaitClosed() { return cmd_.WaitPeerClosed(kWaitMs); }
-    void Close() {
-        stream_.close();
-        cmd_.Close();
-    }
-
-private:
-    phonesim::CommandChannel cmd_;
-    platform::ClientSocket stream_;
-};
+using Phone = servertest::LoopbackPhone;
 
 // The fake adb reads what to do from files the test changes between calls.
 std::string FakeAdbBody(const zutest::TempDir& control) {
