@@ -23,7 +23,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/app/fake-main-window.h"
-#include "tests/app/fake-tools.h"
+#include "tests/support/fake-tools.h"
 #include "tests/support/test-host.h"
 #include "uninstall.h"
 

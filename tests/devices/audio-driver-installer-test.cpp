@@ -17,6 +17,7 @@
 #include "platform/fifo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tests/support/fake-tools.h"
 #include "tests/support/temp-dir.h"
 #include "tests/support/test-host.h"
 
@@ -25,19 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Stands in for pactl: records its arguments and answers from files that the
-// test writes (<command>.out, .err, .rc, .sleep; "list" is keyed by its type).
-const char* const kFakePactl = R"SH(#!/bin/sh
-d="$FAKE_PACTL_DIR"
-{ for a in "$@"; do printf '%s\n' "$a"; done; echo '--'; } >> "$d/calls"
-key="$1"
-[ "$1" = list ] && key="list-$3"
-[ -f "$d/$key.sleep" ] && exec sleep "$(cat "$d/$key.sleep")"
-[ -f "$d/$key.out" ] && cat "$d/$key.out"
-[ -f "$d/$key.err" ] && cat "$d/$key.err" >&2
-exit "$(cat "$d/$key.rc" 2>/dev/null || echo 0)"
-)SH";
 
 std::mutex g_debugMutex;
 std::vector<std::string> g_debugLines;
@@ -50,14 +38,7 @@ void CaptureDebug(QtMsgType, const QMessageLogContext&, const QString& text) {
 class AudioDriverInstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedPath_ = platform::GetEnv("PATH");
-        savedRuntime_ = platform::GetEnv("XDG_RUNTIME_DIR");
-        const std::string script = bin_.file("pactl");
-        ASSERT_TRUE(platform::WriteFileAtomic(script, kFakePactl));
-        fs::permissions(script, fs::perms::owner_all);
-        ::setenv("PATH", (bin_.path() + ":" + savedPath_).c_str(), 1);
-        ::setenv("FAKE_PACTL_DIR", bin_.path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+        tools_.useInThisProcess();
         {
             std::lock_guard<std::mutex> lock(g_debugMutex);
             g_debugLines.clear();
@@ -65,36 +46,14 @@ protected:
         previousHandler_ = qInstallMessageHandler(CaptureDebug);
     }
 
-    void TearDown() override {
-        qInstallMessageHandler(previousHandler_);
-        ::setenv("PATH", savedPath_.c_str(), 1);
-        ::unsetenv("FAKE_PACTL_DIR");
-        if (savedRuntime_.empty()) {
-            ::unsetenv("XDG_RUNTIME_DIR");
-        } else {
-            ::setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
-        }
-    }
+    void TearDown() override { qInstallMessageHandler(previousHandler_); }
 
     void answer(const std::string& key, const std::string& ext, const std::string& text) {
-        ASSERT_TRUE(platform::WriteFileAtomic(bin_.file(key + "." + ext), text));
+        tools_.answer(key, ext, text);
     }
 
     // Every pactl run so far, as its argument lists.
-    std::vector<std::vector<std::string>> calls() const {
-        std::vector<std::vector<std::string>> all;
-        std::ifstream in(bin_.file("calls"));
-        std::vector<std::string> current;
-        for (std::string line; std::getline(in, line);) {
-            if (line == "--") {
-                all.push_back(current);
-                current.clear();
-            } else {
-                current.push_back(line);
-            }
-        }
-        return all;
-    }
+    std::vector<std::vector<std::string>> calls() const { return tools_.calls("pactl"); }
 
     std::string debugText() const {
         std::lock_guard<std::mutex> lock(g_debugMutex);
@@ -104,13 +63,10 @@ protected:
         return all;
     }
 
-    std::string linkPath() const { return runtime_.path() + "/zucam/ZuAudioDeviceLink"; }
+    std::string linkPath() const { return tools_.runtimeDir() + "/zucam/ZuAudioDeviceLink"; }
 
     zutest::TestHost host_;
-    zutest::TempDir bin_;
-    zutest::TempDir runtime_;
-    std::string savedPath_;
-    std::string savedRuntime_;
+    zutest::FakeTools tools_;
     QtMessageHandler previousHandler_ = nullptr;
 };
 
@@ -170,14 +126,14 @@ TEST_F(AudioDriverInstallerTest, InstallLoadsThePipeSourceOverTheLinkPath) {
                               "source_properties=device.description=Zu虚拟麦克风"}));
     EXPECT_EQ(AudioDeviceLinkPath(), linkPath());
     // The directory is ready and private; the FIFO is the module's to create.
-    EXPECT_TRUE(platform::IsPrivateDirectory(runtime_.path() + "/zucam"));
+    EXPECT_TRUE(platform::IsPrivateDirectory(tools_.runtimeDir() + "/zucam"));
     EXPECT_EQ(platform::GetFifoPathState(linkPath()), platform::FifoPathState::kMissing);
     const std::string debug = debugText();
     EXPECT_NE(debug.find("0 out: \"27\\n\" err: \"\""), std::string::npos) << debug;
 }
 
 TEST_F(AudioDriverInstallerTest, InstallClearsAStaleFifoThatWouldMakeTheLoadFail) {
-    ASSERT_TRUE(platform::MakeDirs(runtime_.path() + "/zucam", 0700));
+    ASSERT_TRUE(platform::MakeDirs(tools_.runtimeDir() + "/zucam", 0700));
     ASSERT_TRUE(platform::MakeFifo(linkPath()));
     answer("load-module", "out", "28\n");
     EXPECT_TRUE(installAudioDriver());
@@ -186,7 +142,7 @@ TEST_F(AudioDriverInstallerTest, InstallClearsAStaleFifoThatWouldMakeTheLoadFail
 }
 
 TEST_F(AudioDriverInstallerTest, InstallLeavesAServedFifoAlone) {
-    ASSERT_TRUE(platform::MakeDirs(runtime_.path() + "/zucam", 0700));
+    ASSERT_TRUE(platform::MakeDirs(tools_.runtimeDir() + "/zucam", 0700));
     ASSERT_TRUE(platform::MakeFifo(linkPath()));
     platform::FifoReader source;  // an already loaded source reads it
     ASSERT_TRUE(source.open(linkPath()));
@@ -197,7 +153,7 @@ TEST_F(AudioDriverInstallerTest, InstallLeavesAServedFifoAlone) {
 
 TEST_F(AudioDriverInstallerTest, InstallRefusesWhatItMustNotTouch) {
     // Something that is not a FIFO sits on the path.
-    ASSERT_TRUE(platform::MakeDirs(runtime_.path() + "/zucam", 0700));
+    ASSERT_TRUE(platform::MakeDirs(tools_.runtimeDir() + "/zucam", 0700));
     ASSERT_GE(platform::WriteWholeFile(linkPath(), "keep me"), 0);
     EXPECT_FALSE(installAudioDriver());
     std::string content;
@@ -205,7 +161,7 @@ TEST_F(AudioDriverInstallerTest, InstallRefusesWhatItMustNotTouch) {
     EXPECT_EQ(content, "keep me");
     ASSERT_TRUE(platform::RemoveFile(linkPath()));
     // A directory others may write to would let them reach the microphone.
-    fs::permissions(runtime_.path() + "/zucam", fs::perms::all);
+    fs::permissions(tools_.runtimeDir() + "/zucam", fs::perms::all);
     EXPECT_FALSE(installAudioDriver());
     EXPECT_TRUE(calls().empty());
     EXPECT_TRUE(host_.contains("is not a private directory"));
@@ -232,7 +188,7 @@ TEST_F(AudioDriverInstallerTest, RemoveUnloadsEveryZuAudioDeviceModuleAndNothing
            "23\tmodule-pipe-source\tfile=/z source_name=ZuAudioDevice rate=48000\t\n"
            "x4\tmodule-pipe-source\tsource_name=ZuAudioDevice\t\n");
     answer("unload-module", "err", "gone\n");
-    ASSERT_TRUE(platform::MakeDirs(runtime_.path() + "/zucam", 0700));
+    ASSERT_TRUE(platform::MakeDirs(tools_.runtimeDir() + "/zucam", 0700));
     ASSERT_TRUE(platform::MakeFifo(linkPath()));  // left behind by the server
     EXPECT_TRUE(removeAudioDriver());
     const auto all = calls();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,13 +12,13 @@
 
 namespace zutest {
 
-// Stand-ins for the outside tools the application object runs: "pactl" (the
-// virtual microphone driver) and "adb" (the ADB tools). Each run appends its
+// Stand-ins for the outside tools ZuCam runs: "pactl" (the virtual
+// microphone driver) and "adb" (the ADB tools). Each run appends its
 // arguments, one a line, and a "--" line to "<tool>.calls"; pactl answers
-// from files the test writes (<command>.out and .rc, "list" keyed by its
-// type: "list-sources"), adb always succeeds silently. The microphone link's
-// folder (XDG_RUNTIME_DIR) is private too, so a real ZuCam's link is never
-// touched and no real sound server is ever changed.
+// from files the test writes (<command>.out, .err, .rc and .sleep, "list"
+// keyed by its type: "list-sources"), adb always succeeds silently. The
+// microphone link's folder (XDG_RUNTIME_DIR) is private too, so a real
+// ZuCam's link is never touched and no real sound server is ever changed.
 class FakeTools {
 public:
     FakeTools() {
@@ -31,13 +29,8 @@ public:
     }
 
     ~FakeTools() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second.empty()) {
-                ::unsetenv(it->first.c_str());
-            } else {
-                ::setenv(it->first.c_str(), it->second.c_str(), 1);
-            }
-        }
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            platform::SetEnv(it->first.c_str(), it->second);
     }
 
     FakeTools(const FakeTools&) = delete;
@@ -54,13 +47,14 @@ public:
     void useInThisProcess() {
         for (const auto& entry : env()) {
             saved_.emplace_back(entry.first, platform::GetEnv(entry.first.c_str()));
-            ::setenv(entry.first.c_str(), entry.second.c_str(), 1);
+            platform::SetEnv(entry.first.c_str(), entry.second);
         }
     }
 
     void answer(const std::string& key, const std::string& ext, const std::string& text) const {
         Write(bin_.file(key + "." + ext), text);
     }
+    std::string runtimeDir() const { return runtime_.path(); }
 
     // Every run of `tool` so far, as its argument lists.
     std::vector<std::vector<std::string>> calls(const std::string& tool) const {
@@ -87,7 +81,9 @@ private:
     static constexpr const char* kPactlAnswer =
         "key=\"$1\"\n"
         "[ \"$1\" = list ] && key=\"list-$3\"\n"
+        "[ -f \"$d/$key.sleep\" ] && exec sleep \"$(cat \"$d/$key.sleep\")\"\n"
         "[ -f \"$d/$key.out\" ] && cat \"$d/$key.out\"\n"
+        "[ -f \"$d/$key.err\" ] && cat \"$d/$key.err\" >&2\n"
         "exit \"$(cat \"$d/$key.rc\" 2>/dev/null || echo 0)\"\n";
 
     static void Write(const std::string& path, const std::string& text) {
