@@ -4,6 +4,10 @@ namespace {
 AppContext* g_context = nullptr;
 }
 
-AppContext* AppContext::instance() { return g_context; }
+AppContext* AppContext::instance() {
+    return g_context;
+}
 
-void AppContext::setInstance(AppContext* context) { g_context = context; }
+void AppContext::setInstance(AppContext* context) {
+    g_context = context;
+}

@@ -22,8 +22,10 @@ int OpenForChild(const std::string& path) {
 }
 
 int DecodeStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
     return -1;
 }
 
@@ -36,11 +38,14 @@ std::vector<std::string> BuildEnvironment(
         std::string entry(*e);
         std::string key = entry.substr(0, entry.find('='));
         bool replaced = false;
-        for (const auto& kv : overrides) replaced = replaced || kv.first == key;
-        if (!replaced) env.push_back(entry);
+        for (const auto& kv : overrides)
+            replaced = replaced || kv.first == key;
+        if (!replaced)
+            env.push_back(entry);
     }
     for (const auto& kv : overrides) {
-        if (!kv.second.empty()) env.push_back(kv.first + "=" + kv.second);
+        if (!kv.second.empty())
+            env.push_back(kv.first + "=" + kv.second);
     }
     return env;
 }
@@ -48,7 +53,8 @@ std::vector<std::string> BuildEnvironment(
 std::string TempPath(const char* tag) {
     char name[] = "/tmp/zucam-run-XXXXXX";
     int fd = ::mkstemp(name);
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     return std::string(name) + tag;
 }
 
@@ -62,27 +68,35 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::start(const Options& options) {
-    if (options.argv.empty() || (pid_ > 0 && !exited_)) return false;
+    if (options.argv.empty() || (pid_ > 0 && !exited_))
+        return false;
     std::vector<char*> args;
-    for (const std::string& a : options.argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : options.argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     std::vector<std::string> envStrings = BuildEnvironment(options.env);
     std::vector<char*> envp;
-    for (const std::string& e : envStrings) envp.push_back(const_cast<char*>(e.c_str()));
+    for (const std::string& e : envStrings)
+        envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     int outFd = options.stdoutPath.empty() ? -1 : OpenForChild(options.stdoutPath);
     int errFd = options.stderrPath.empty() ? -1 : OpenForChild(options.stderrPath);
     int nullFd = options.stdinFromNull ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
     int pipefd[2];
-    if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+    if (::pipe2(pipefd, O_CLOEXEC) != 0)
+        return false;
 
     pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipefd[0]);
-        if (outFd >= 0) ::dup2(outFd, 1);
-        if (errFd >= 0) ::dup2(errFd, 2);
-        if (nullFd >= 0) ::dup2(nullFd, 0);
-        if (!options.workDir.empty() && ::chdir(options.workDir.c_str()) != 0) ::_exit(127);
+        if (outFd >= 0)
+            ::dup2(outFd, 1);
+        if (errFd >= 0)
+            ::dup2(errFd, 2);
+        if (nullFd >= 0)
+            ::dup2(nullFd, 0);
+        if (!options.workDir.empty() && ::chdir(options.workDir.c_str()) != 0)
+            ::_exit(127);
         ::signal(SIGPIPE, SIG_DFL);
         ::execvpe(args[0], args.data(), envp.data());
         int err = errno;
@@ -91,9 +105,12 @@ bool ChildProcess::start(const Options& options) {
         ::_exit(127);
     }
     ::close(pipefd[1]);
-    if (outFd >= 0) ::close(outFd);
-    if (errFd >= 0) ::close(errFd);
-    if (nullFd >= 0) ::close(nullFd);
+    if (outFd >= 0)
+        ::close(outFd);
+    if (errFd >= 0)
+        ::close(errFd);
+    if (nullFd >= 0)
+        ::close(nullFd);
     if (pid < 0) {
         ::close(pipefd[0]);
         return false;
@@ -115,7 +132,8 @@ bool ChildProcess::start(const Options& options) {
 }
 
 bool ChildProcess::reap(bool block) {
-    if (pid_ <= 0 || exited_) return exited_;
+    if (pid_ <= 0 || exited_)
+        return exited_;
     int status = 0;
     pid_t r;
     do {
@@ -130,25 +148,31 @@ bool ChildProcess::reap(bool block) {
     return exited_;
 }
 
-bool ChildProcess::running() { return pid_ > 0 && !reap(false); }
+bool ChildProcess::running() {
+    return pid_ > 0 && !reap(false);
+}
 
 int ChildProcess::wait(int timeoutMs) {
-    if (pid_ <= 0) return -1;
+    if (pid_ <= 0)
+        return -1;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!reap(false)) {
-        if (std::chrono::steady_clock::now() >= deadline) return -1;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return exitCode_;
 }
 
 bool ChildProcess::signal(bool hard) {
-    if (pid_ <= 0 || exited_) return false;
+    if (pid_ <= 0 || exited_)
+        return false;
     return ::kill(static_cast<pid_t>(pid_), hard ? SIGKILL : SIGTERM) == 0;
 }
 
 bool ChildProcess::interrupt() {
-    if (pid_ <= 0 || exited_) return false;
+    if (pid_ <= 0 || exited_)
+        return false;
     return ::kill(static_cast<pid_t>(pid_), SIGINT) == 0;
 }
 
@@ -159,14 +183,17 @@ int RunProcess(const std::vector<std::string>& argv, int timeoutMs, std::string*
     options.argv = argv;
     options.stdoutPath = TempPath(".out");
     options.stderrPath = stderrText ? TempPath(".err") : std::string();
-    if (!child.start(options)) return -1;
+    if (!child.start(options))
+        return -1;
     int code = child.wait(timeoutMs);
     if (code == -1) {
         child.signal(true);
         child.wait(5000);
     }
-    if (stdoutText) ReadWholeFile(options.stdoutPath, stdoutText);
-    if (stderrText) ReadWholeFile(options.stderrPath, stderrText);
+    if (stdoutText)
+        ReadWholeFile(options.stdoutPath, stdoutText);
+    if (stderrText)
+        ReadWholeFile(options.stderrPath, stderrText);
     RemoveFile(options.stdoutPath);
     RemoveFile(options.stdoutPath.substr(0, options.stdoutPath.size() - 4));
     if (stderrText) {
@@ -177,14 +204,18 @@ int RunProcess(const std::vector<std::string>& argv, int timeoutMs, std::string*
 }
 
 bool ExecReplace(const std::vector<std::string>& argv) {
-    if (argv.empty()) return false;
+    if (argv.empty())
+        return false;
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::execvp(args[0], args.data());
     return false;
 }
 
-void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+void IgnoreBrokenPipe() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 }  // namespace platform

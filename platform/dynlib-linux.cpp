@@ -18,7 +18,8 @@ void* LibrarySymbol(void* library, const char* name) {
 }
 
 void CloseLibrary(void* library) {
-    if (library) ::dlclose(library);
+    if (library)
+        ::dlclose(library);
 }
 
 }  // namespace platform

@@ -14,14 +14,16 @@ namespace platform {
 namespace {
 
 void SetError(std::string* error, const std::string& what) {
-    if (error) *error = what + ": " + std::strerror(errno);
+    if (error)
+        *error = what + ": " + std::strerror(errno);
 }
 
 bool WriteAll(int fd, const char* data, size_t len) {
     while (len > 0) {
         ssize_t n = ::write(fd, data, len);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data += n;
@@ -51,16 +53,19 @@ bool ReadWholeFile(const std::string& path, std::string* out, std::string* error
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof(buf));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             SetError(error, "read " + path);
             ::close(fd);
             return false;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         data.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    if (out) out->swap(data);
+    if (out)
+        out->swap(data);
     return true;
 }
 
@@ -95,14 +100,16 @@ bool WriteFileAtomic(const std::string& path, const std::string& data, std::stri
 
 long long WriteWholeFile(const std::string& path, const std::string& data) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     long long written = 0;
     const char* p = data.data();
     size_t left = data.size();
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             break;
         }
         written += n;
@@ -125,7 +132,8 @@ bool IsDirectory(const std::string& path) {
 
 long long FileSize(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return -1;
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
     return static_cast<long long>(st.st_size);
 }
 
@@ -133,6 +141,8 @@ bool RenameFile(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 }  // namespace platform

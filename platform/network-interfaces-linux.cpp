@@ -12,17 +12,22 @@ namespace platform {
 std::vector<NetworkAdapter> ListNetworkAdapters() {
     std::vector<NetworkAdapter> adapters;
     struct ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return adapters;
+    if (::getifaddrs(&list) != 0)
+        return adapters;
     for (struct ifaddrs* a = list; a; a = a->ifa_next) {
-        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || !a->ifa_name) continue;
-        if (!(a->ifa_flags & IFF_UP)) continue;
+        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || !a->ifa_name)
+            continue;
+        if (!(a->ifa_flags & IFF_UP))
+            continue;
         std::string name = a->ifa_name;
         bool seen = std::any_of(adapters.begin(), adapters.end(),
                                 [&](const NetworkAdapter& x) { return x.name == name; });
-        if (seen) continue;  // the first IPv4 address of each adapter only
+        if (seen)
+            continue;  // the first IPv4 address of each adapter only
         char text[INET_ADDRSTRLEN] = {};
         const auto* sin = reinterpret_cast<const struct sockaddr_in*>(a->ifa_addr);
-        if (!::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof(text))) continue;
+        if (!::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof(text)))
+            continue;
         adapters.push_back({name, name, text, false});
     }
     ::freeifaddrs(list);

@@ -9,16 +9,19 @@
 namespace platform {
 
 bool SpawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty() || argv[0].empty()) return false;
+    if (argv.empty() || argv[0].empty())
+        return false;
     // Everything the children need is prepared before fork: after fork in a
     // threaded process only async-signal-safe calls are allowed.
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     int pipefd[2];
-    if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+    if (::pipe2(pipefd, O_CLOEXEC) != 0)
+        return false;
 
     pid_t child = ::fork();
     if (child < 0) {
@@ -31,7 +34,8 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
         // once, so the grandchild is adopted by init and never becomes our zombie.
         ::close(pipefd[0]);
         pid_t grandchild = ::fork();
-        if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
+        if (grandchild != 0)
+            ::_exit(grandchild < 0 ? 1 : 0);
         ::setsid();
         int devnull = ::open("/dev/null", O_RDWR);
         if (devnull >= 0) {

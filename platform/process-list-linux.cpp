@@ -18,11 +18,13 @@ namespace {
 std::vector<long> AllPids() {
     std::vector<long> pids;
     DIR* dir = ::opendir("/proc");
-    if (!dir) return pids;
+    if (!dir)
+        return pids;
     while (struct dirent* e = ::readdir(dir)) {
         char* end = nullptr;
         long pid = std::strtol(e->d_name, &end, 10);
-        if (pid > 0 && end && *end == '\0') pids.push_back(pid);
+        if (pid > 0 && end && *end == '\0')
+            pids.push_back(pid);
     }
     ::closedir(dir);
     return pids;
@@ -44,7 +46,8 @@ std::string ReadFirstLine(const std::string& path) {
 std::string ReadLink(const std::string& path) {
     char buf[4096];
     ssize_t n = ::readlink(path.c_str(), buf, sizeof(buf) - 1);
-    if (n <= 0) return std::string();
+    if (n <= 0)
+        return std::string();
     return std::string(buf, static_cast<size_t>(n));
 }
 
@@ -59,7 +62,8 @@ bool MapsMention(long pid, const std::set<std::string>& paths) {
     std::string line;
     while (std::getline(in, line)) {
         size_t slash = line.find('/');
-        if (slash != std::string::npos && paths.count(line.substr(slash))) return true;
+        if (slash != std::string::npos && paths.count(line.substr(slash)))
+            return true;
     }
     return false;
 }
@@ -67,10 +71,12 @@ bool MapsMention(long pid, const std::set<std::string>& paths) {
 bool FdsMention(long pid, const std::set<std::string>& paths) {
     std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
     DIR* dir = ::opendir(fdDir.c_str());
-    if (!dir) return false;
+    if (!dir)
+        return false;
     bool found = false;
     while (struct dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.') continue;
+        if (e->d_name[0] == '.')
+            continue;
         if (paths.count(ReadLink(fdDir + "/" + e->d_name))) {
             found = true;
             break;
@@ -86,34 +92,40 @@ std::vector<long> FindProcessesByName(const std::string& name) {
     std::vector<long> result;
     const std::string want = Lower(name);
     // Kernel threads have no executable: an empty name would match them all.
-    if (want.empty()) return result;
+    if (want.empty())
+        return result;
     const long self = static_cast<long>(::getpid());
     for (long pid : AllPids()) {
-        if (pid == self || !OwnedByMe(pid)) continue;
+        if (pid == self || !OwnedByMe(pid))
+            continue;
         std::string base = "/proc/" + std::to_string(pid);
         std::string comm = Lower(ReadFirstLine(base + "/comm"));
         std::string exe = ReadLink(base + "/exe");
         size_t slash = exe.find_last_of('/');
         std::string exeName = Lower(slash == std::string::npos ? exe : exe.substr(slash + 1));
-        if (comm == want || exeName == want) result.push_back(pid);
+        if (comm == want || exeName == want)
+            result.push_back(pid);
     }
     return result;
 }
 
 bool TerminateProcess(long pid) {
-    if (pid <= 0 || !OwnedByMe(pid)) return false;
+    if (pid <= 0 || !OwnedByMe(pid))
+        return false;
     return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
 }
 
 bool ProcessExists(long pid) {
-    if (pid <= 0) return false;
+    if (pid <= 0)
+        return false;
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 std::vector<ProcessHolding> ProcessesHoldingFiles(const std::vector<std::string>& paths) {
     std::vector<ProcessHolding> result;
     std::set<std::string> wanted(paths.begin(), paths.end());
-    if (wanted.empty()) return result;
+    if (wanted.empty())
+        return result;
     for (long pid : AllPids()) {
         if (MapsMention(pid, wanted) || FdsMention(pid, wanted)) {
             result.push_back({pid, ReadFirstLine("/proc/" + std::to_string(pid) + "/comm")});

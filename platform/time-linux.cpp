@@ -11,15 +11,19 @@ int64_t MonotonicMicros() {
 }
 
 std::string FormatLocalTime(const char* pattern) {
-    if (!pattern) return std::string();
+    if (!pattern)
+        return std::string();
     time_t now = ::time(nullptr);
     struct tm tm_now;
-    if (!::localtime_r(&now, &tm_now)) return std::string();
+    if (!::localtime_r(&now, &tm_now))
+        return std::string();
     char buf[256];
     size_t n = ::strftime(buf, sizeof(buf), pattern, &tm_now);
     return std::string(buf, n);
 }
 
-int64_t UnixSeconds() { return static_cast<int64_t>(::time(nullptr)); }
+int64_t UnixSeconds() {
+    return static_cast<int64_t>(::time(nullptr));
+}
 
 }  // namespace platform

@@ -17,8 +17,8 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "single-application-p.h"
-#include "tests/support/fake-tools.h"
 #include "tests/app/probe-process.h"
+#include "tests/support/fake-tools.h"
 #include "tests/support/temp-dir.h"
 
 namespace {

@@ -31,7 +31,9 @@ FrameHolder& FrameHolder::operator=(FrameHolder&& other) noexcept {
     return *this;
 }
 
-FrameHolder::~FrameHolder() { reset(); }
+FrameHolder::~FrameHolder() {
+    reset();
+}
 
 FrameHolder FrameHolder::Adopt(AVFrame* frame) {
     FrameHolder h;
@@ -40,23 +42,34 @@ FrameHolder FrameHolder::Adopt(AVFrame* frame) {
 }
 
 void FrameHolder::reset() {
-    if (frame_) av_frame_free(&frame_);
+    if (frame_)
+        av_frame_free(&frame_);
 }
 
-void FrameHolder::swap(FrameHolder& other) noexcept { std::swap(frame_, other.frame_); }
+void FrameHolder::swap(FrameHolder& other) noexcept {
+    std::swap(frame_, other.frame_);
+}
 
 uint8_t* FrameHolder::data(int i) const {
-    if (!frame_ || i < 0 || i >= AV_NUM_DATA_POINTERS) return nullptr;
+    if (!frame_ || i < 0 || i >= AV_NUM_DATA_POINTERS)
+        return nullptr;
     return frame_->data[i];
 }
 
 int FrameHolder::linesize(int i) const {
-    if (!frame_ || i < 0 || i >= AV_NUM_DATA_POINTERS) return 0;
+    if (!frame_ || i < 0 || i >= AV_NUM_DATA_POINTERS)
+        return 0;
     return frame_->linesize[i];
 }
 
-int FrameHolder::width() const { return frame_ ? frame_->width : 0; }
+int FrameHolder::width() const {
+    return frame_ ? frame_->width : 0;
+}
 
-int FrameHolder::height() const { return frame_ ? frame_->height : 0; }
+int FrameHolder::height() const {
+    return frame_ ? frame_->height : 0;
+}
 
-int FrameHolder::format() const { return frame_ ? frame_->format : -1; }
+int FrameHolder::format() const {
+    return frame_ ? frame_->format : -1;
+}
