@@ -138,4 +138,38 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
+namespace {
+
+double KeepBest(double best, double value) {
+    return best == 0 ? value : std::min(best, value);
+}
+
+}  // namespace
+
+void FfmpegComparison::addOurs(double seconds, double cpuSeconds) {
+    best_ = KeepBest(best_, seconds);
+    bestCpu_ = KeepBest(bestCpu_, cpuSeconds);
+}
+
+bool FfmpegComparison::addFfmpeg(const std::string& path) {
+    CliDecodeResult cli = DecodeWithFfmpegCli(path, 1);
+    if (!cli.ok)
+        return false;
+    bestCli_ = KeepBest(bestCli_, cli.seconds);
+    bestCliCpu_ = KeepBest(bestCliCpu_, cli.cpuSeconds);
+    cliFrames_ = cli.frames;
+    return true;
+}
+
+void FfmpegComparison::report(benchmark::State& state, double pictures) const {
+    if (best_ <= 0 || bestCli_ <= 0 || bestCpu_ <= 0 || bestCliCpu_ <= 0)
+        return;
+    double fps = pictures / best_;
+    double cliFps = cliFrames_ / bestCli_;
+    state.counters["fps"] = fps;
+    state.counters["ffmpeg_fps"] = cliFps;
+    state.counters["ratio_to_ffmpeg"] = fps / cliFps;
+    state.counters["cpu_ratio_to_ffmpeg"] = (pictures / bestCpu_) / (cliFrames_ / bestCliCpu_);
+}
+
 }  // namespace zubench

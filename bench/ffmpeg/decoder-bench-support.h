@@ -1,7 +1,9 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <functional>
+
 #include <string>
 #include <vector>
 
@@ -31,6 +33,27 @@ struct CliDecodeResult {
 };
 // `ffmpeg -threads 1 -i <file> -f null -`, best of `runs`.
 CliDecodeResult DecodeWithFfmpegCli(const std::string& path, int runs = 3);
+
+// Our decoding against `ffmpeg -threads 1` on the same file, run by run in
+// the same benchmark: keeps the best wall-clock and CPU time of each side.
+class FfmpegComparison {
+public:
+    // One of our runs: `pictures` delivered in `seconds` and `cpuSeconds`.
+    void addOurs(double seconds, double cpuSeconds);
+    // One ffmpeg run on `path`; false when the command did not run.
+    bool addFfmpeg(const std::string& path);
+    // Sets fps, ffmpeg_fps, ratio_to_ffmpeg and cpu_ratio_to_ffmpeg (frames
+    // per CPU second, ours over ffmpeg's: what a busy machine hides in the
+    // wall-clock figures).
+    void report(benchmark::State& state, double pictures) const;
+
+private:
+    double best_ = 0;
+    double bestCpu_ = 0;
+    double bestCli_ = 0;
+    double bestCliCpu_ = 0;
+    int cliFrames_ = 0;
+};
 
 // The time of each avcodec_send_packet + avcodec_receive_frame pair, in
 // microseconds, decoding the units with H264Decoder's settings on the calling

@@ -92,11 +92,7 @@ void BM_DecoderThroughput(benchmark::State& state) {
     size_t expected = DeliveredPerPass(units);
     // Best of each side, the ffmpeg command run between our passes, so both
     // see the same machine (load on a shared machine comes and goes).
-    double best = 0;
-    double bestCli = 0;
-    double bestCpu = 0;
-    double bestCliCpu = 0;
-    int cliFrames = 0;
+    zubench::FfmpegComparison comparison;
     for (auto _ : state) {
         std::vector<PacketHolder> packets;
         for (size_t i = 0; i < units.size(); ++i)
@@ -118,26 +114,13 @@ void BM_DecoderThroughput(benchmark::State& state) {
         double s = std::chrono::duration<double>(Clock::now() - t0).count();
         double cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
         state.SetIterationTime(s);
-        best = best == 0 ? s : std::min(best, s);
-        bestCpu = bestCpu == 0 ? cpu : std::min(bestCpu, cpu);
-
-        zubench::CliDecodeResult cli = zubench::DecodeWithFfmpegCli(path, 1);
-        if (!cli.ok) {
+        comparison.addOurs(s, cpu);
+        if (!comparison.addFfmpeg(path)) {
             state.SkipWithError("the ffmpeg command did not run");
             return;
         }
-        bestCli = bestCli == 0 ? cli.seconds : std::min(bestCli, cli.seconds);
-        bestCliCpu = bestCliCpu == 0 ? cli.cpuSeconds : std::min(bestCliCpu, cli.cpuSeconds);
-        cliFrames = cli.frames;
     }
-    double fps = static_cast<double>(units.size()) / best;
-    double cliFps = cliFrames / bestCli;
-    state.counters["fps"] = fps;
-    state.counters["ffmpeg_fps"] = cliFps;
-    state.counters["ratio_to_ffmpeg"] = fps / cliFps;
-    // Frames per CPU second, ours over ffmpeg's: what a busy machine hides in
-    // the wall-clock figures.
-    state.counters["cpu_ratio_to_ffmpeg"] = bestCliCpu / bestCpu;
+    comparison.report(state, static_cast<double>(units.size()));
     state.counters["delivered"] = static_cast<double>(expected);
     state.counters["packets"] = static_cast<double>(units.size());
 }

@@ -133,11 +133,7 @@ void BM_CameraPathThroughput(benchmark::State& state) {
         state.SkipWithError("the reference decode failed");
         return;
     }
-    double best = 0;
-    double bestCpu = 0;
-    double bestCli = 0;
-    double bestCliCpu = 0;
-    int cliFrames = 0;
+    zubench::FfmpegComparison comparison;
     size_t skipped = 0;
     size_t unexpected = 0;
     std::vector<double> hook;
@@ -150,28 +146,16 @@ void BM_CameraPathThroughput(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(pass.seconds);
-        best = best == 0 ? pass.seconds : std::min(best, pass.seconds);
-        bestCpu = bestCpu == 0 ? pass.cpuSeconds : std::min(bestCpu, pass.cpuSeconds);
+        comparison.addOurs(pass.seconds, pass.cpuSeconds);
         hook.insert(hook.end(), pass.hookMicros.begin(), pass.hookMicros.end());
-
-        zubench::CliDecodeResult cli = zubench::DecodeWithFfmpegCli(path, 1);
-        if (!cli.ok) {
+        if (!comparison.addFfmpeg(path)) {
             state.SkipWithError("the ffmpeg command did not run");
             return;
         }
-        bestCli = bestCli == 0 ? cli.seconds : std::min(bestCli, cli.seconds);
-        bestCliCpu = bestCliCpu == 0 ? cli.cpuSeconds : std::min(bestCliCpu, cli.cpuSeconds);
-        cliFrames = cli.frames;
     }
     // Pictures per second on each side: ours published, ffmpeg's decoded
     // (it drains the decoder at the end, so it counts the held-back tail too).
-    double fps = static_cast<double>(reference.size()) / best;
-    double cliFps = cliFrames / bestCli;
-    state.counters["fps"] = fps;
-    state.counters["ffmpeg_fps"] = cliFps;
-    state.counters["ratio_to_ffmpeg"] = fps / cliFps;
-    state.counters["cpu_ratio_to_ffmpeg"] =
-        (static_cast<double>(reference.size()) / bestCpu) / (cliFrames / bestCliCpu);
+    comparison.report(state, static_cast<double>(reference.size()));
     state.counters["hook_ms_p50"] = zubench::Percentile(hook, 50) / 1000.0;
     state.counters["hook_ms_mean"] = zubench::Mean(hook) / 1000.0;
     state.counters["published"] = static_cast<double>(reference.size());
