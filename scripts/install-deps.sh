@@ -1,15 +1,31 @@
 #!/bin/sh
-# Installs, from Debian 12, whatever ZuCam needs to build, run and test that is
-# not already present. Safe to run any number of times.
+# Installs, from Debian 12, whatever ZuCam needs that is not already present.
+# Safe to run any number of times.
+#   install-deps.sh        what building and running ZuCam needs
+#   install-deps.sh test   that, plus the tools the tests and benchmarks use
 set -eu
 
-PACKAGES="build-essential cmake ninja-build pkg-config clang clang-format
-qtbase5-dev libqt5opengl5-dev
+# Building and running: compilers, the libraries ZuCam links against, and the
+# outside programs it starts (adb, pactl) or shows with (fonts, Mesa for GL).
+RUN_PACKAGES="build-essential cmake ninja-build pkg-config
+qtbase5-dev libqt5opengl5-dev libqt5svg5-dev qttools5-dev-tools
 libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-libjsoncpp-dev libenet-dev librtaudio-dev libyuv-dev
-libgtest-dev libgmock-dev libbenchmark-dev
-ffmpeg xvfb xauth adb fonts-wqy-microhei
-pulseaudio pulseaudio-utils sox iproute2 util-linux procps"
+libjsoncpp-dev libenet-dev librtaudio-dev libyuv-dev libpipewire-0.3-dev
+adb pulseaudio-utils fonts-wqy-microhei libgl1-mesa-dri"
+
+# Tests: sanitizers and fuzzers (clang), GoogleTest and Benchmark, an X server
+# and the X tools the window tests click and capture with, a sound server,
+# a PipeWire daemon with GStreamer's client, FFmpeg's tools as the reference.
+TEST_PACKAGES="clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
+ffmpeg xvfb xauth xdotool x11-apps imagemagick
+pulseaudio sox iproute2 util-linux procps
+pipewire pipewire-bin wireplumber dbus dbus-user-session
+gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base"
+
+PACKAGES=$RUN_PACKAGES
+if [ "${1:-run}" = "test" ]; then
+    PACKAGES="$RUN_PACKAGES $TEST_PACKAGES"
+fi
 
 missing=""
 for p in $PACKAGES; do
@@ -24,6 +40,13 @@ fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
+    # sudo may ask for a password at a terminal; without a terminal it must
+    # already be allowed, else the user gets the exact line to run.
+    if ! command -v sudo >/dev/null 2>&1 || { ! [ -t 0 ] && ! sudo -n true 2>/dev/null; }; then
+        echo "install-deps: these Debian packages are missing; as root, run:" >&2
+        echo "    apt-get install -y$missing" >&2
+        exit 1
+    fi
     SUDO="sudo"
 fi
 

@@ -3,7 +3,7 @@
 # the fuzzers with clang, starts the services the tests need and runs them all.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 
 JOBS=${ZUCAM_JOBS:-$(nproc)}
 
