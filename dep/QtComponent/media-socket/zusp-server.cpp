@@ -202,7 +202,12 @@ void ZuSPServer::CloseConnection() {
     if (stream_)
         stream_->Reset();
     close_pending_.store(false);
-    if (disconnected_cb_) {
+    // Both connections dropping at once queue two closes; reporting the
+    // second would undo what the owner decided on the first (keeping the
+    // picture for a phone that comes back).
+    const bool report = phone_connected_;
+    phone_connected_ = false;
+    if (report && disconnected_cb_) {
         std::fprintf(stderr, "[ZuSPServer::CloseConnection()]");
         disconnected_cb_();
     }
@@ -244,6 +249,7 @@ std::string ZuSPServer::RenewToken() {
 }
 
 void ZuSPServer::NotifyConnected(const std::string& peer_name) {
+    phone_connected_ = true;
     if (connected_cb_)
         connected_cb_(peer_name.c_str());
 }

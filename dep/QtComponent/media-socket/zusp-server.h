@@ -59,7 +59,9 @@ class ZuSPServer : private ZuSPCommandHost {
 public:
     // After the push-play reply: the "name" of the push-play "data" (or "").
     using ConnectedCallback = std::function<void(const char* peer_name)>;
-    // At the end of every close of the link, also when nothing was open.
+    // When the link of a phone that finished push-play closes; once per
+    // such phone. A connection that never got that far, or a second close
+    // of the same link (both connections dropping at once), reports nothing.
     using DisconnectedCallback = std::function<void()>;
     // A command of type >= 3 other than 1001. `reply` starts null; fill it to
     // send it as "data". Return true when handled (reply "type" 0), false to
@@ -144,6 +146,9 @@ private:
     // Set by RequestClose (from any thread) until the close has run: input that
     // arrives meanwhile belongs to a link that is going away.
     std::atomic<bool> close_pending_{false};
+    // A phone finished push-play and its link has not closed since (loop
+    // thread only): only such a link has a disconnection to report.
+    bool phone_connected_ = false;
 
     ConnectedCallback connected_cb_;
     DisconnectedCallback disconnected_cb_;
