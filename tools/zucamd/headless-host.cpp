@@ -184,16 +184,22 @@ bool HeadlessHost::PlayAudio() const {
 
 void HeadlessHost::OnClientConnected(const char* name) {
     BG_LOGI("OnClientConnnectd, device:[%s]", name);
+    // A phone back within the hold keeps its picture and recording state.
+    disconnectPending_ = false;
     firstPictureLogged_ = false;
     QMetaObject::invokeMethod(this, "StopAnnounce", Qt::QueuedConnection);
 }
 
 void HeadlessHost::OnClientDisconnected() {
     BG_LOGI("OnClientDisconnnectd");
-    if (cameraQueue_)
-        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
+    MarkPhoneGone();
     QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, "SwitchToWaitConnection", Qt::QueuedConnection);
+}
+
+void HeadlessHost::MarkPhoneGone() {
+    if (cameraQueue_)
+        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
     lastPicture_.Release();
 }
 
@@ -270,9 +276,17 @@ void HeadlessHost::SwitchToWaitConnection() {
 
 void HeadlessHost::SwitchToWaitConnectionDelay() {
     disconnectPending_ = true;
-    QTimer::singleShot(kDelayedDisconnectMs, Qt::CoarseTimer, this, [this] {
-        if (disconnectPending_)
-            SwitchToWaitConnection();
+    // Only the latest hold counts: a phone that came back and left again
+    // gets its own full hold.
+    const unsigned generation = ++holdGeneration_;
+    QTimer::singleShot(kDelayedDisconnectMs, Qt::CoarseTimer, this, [this, generation] {
+        if (!disconnectPending_ || generation != holdGeneration_)
+            return;
+        // The phone did not come back: what an immediate disconnection does
+        // at once happens now.
+        BG_LOGI("the held picture is released: the phone did not come back");
+        MarkPhoneGone();
+        SwitchToWaitConnection();
     });
 }
 

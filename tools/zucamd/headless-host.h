@@ -73,6 +73,8 @@ private:
     void OpenVirtualMic();
     void WriteVirtualMic(const FrameHolder& frame);
     void Announce();
+    // Camera queue stopped, last picture released: the phone is gone for good.
+    void MarkPhoneGone();
 
     ZucamdOptions options_;
     AppSettings settings_;
@@ -89,5 +91,6 @@ private:
     mutable std::mutex vmicMutex_;
     std::shared_ptr<VirtaulAudioDeviceManager> vmic_;
     std::atomic<bool> disconnectPending_{false};
+    unsigned holdGeneration_ = 0;  // main thread
     std::atomic<bool> firstPictureLogged_{false};
 };

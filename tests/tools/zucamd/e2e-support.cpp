@@ -162,6 +162,10 @@ int Stop(platform::ChildProcess* child, int timeoutMs) {
     return code;
 }
 
+std::string ZucamdLog(const zutest::TempDir& dir) {
+    return dir.file("state") + "/ZuCam/zucam.log";
+}
+
 std::string ReadText(const std::string& path) {
     std::string text;
     platform::ReadWholeFile(path, &text);

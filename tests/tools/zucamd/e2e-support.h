@@ -58,6 +58,9 @@ bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
 // still running after timeoutMs (it is then killed).
 int Stop(platform::ChildProcess* child, int timeoutMs);
 
+// The log file of the programs started with IsolatedEnv(dir).
+std::string ZucamdLog(const zutest::TempDir& dir);
+
 std::string ReadText(const std::string& path);
 // Waits until `path` contains `text`; false after timeoutMs.
 bool WaitForText(const std::string& path, const std::string& text, int timeoutMs);
