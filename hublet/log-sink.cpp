@@ -1,5 +1,6 @@
 #include "hublet/log-sink.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "hublet/clock.h"
 #include "hublet/interface.h"
 #include "platform/files.h"
+#include "platform/log-output.h"
 #include "platform/paths.h"
 
 namespace bg {
@@ -55,12 +57,28 @@ void LogSink::openFile() {
     if (path_.empty())
         return;
     platform::MakeDirs(platform::DirName(path_));
-    file_ = std::fopen(path_.c_str(), "ae");
+    // The log names the user's phone, folders and network: for the user's eyes.
+    file_ = platform::OpenPrivateAppend(path_);
     long long size = platform::FileSize(path_);
     fileSize_ = size > 0 ? size : 0;
+    if (diverted_)
+        platform::DivertStandardError(path_);
+}
+
+bool LogSink::divertStandardError() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path_.empty() || !platform::DivertStandardError(path_))
+        return false;
+    diverted_ = true;
+    // Standard error is the file now: echoing would write every line twice.
+    toStderr_ = false;
+    return true;
 }
 
 void LogSink::rotateIfNeeded(size_t incoming) {
+    // Prints to a diverted standard error grow the file behind our back.
+    if (diverted_ && file_)
+        fileSize_ = std::max(platform::FileSize(path_), 0LL);
     if (!file_ || fileSize_ + static_cast<long long>(incoming) <= kRotateBytes)
         return;
     std::fclose(file_);

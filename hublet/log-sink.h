@@ -34,6 +34,12 @@ public:
     // Writes an already formatted line.
     void write(int level, const std::string& line);
 
+    // Sends everything the process prints to standard error into the log
+    // file instead (also after a rotation), and stops echoing lines there:
+    // the terminal stays free for the messages meant for the user. False,
+    // with nothing changed, when there is no log file to send it to.
+    bool divertStandardError();
+
     // Sees every line after it is written (tests and diagnostics). Called with
     // the sink's lock held: an observer must not log.
     using Observer = std::function<void(int level, const std::string& line)>;
@@ -50,6 +56,7 @@ private:
     bool toStderr_;
     std::FILE* file_ = nullptr;
     long long fileSize_ = 0;
+    bool diverted_ = false;
     Observer observer_;
 };
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -12,6 +14,7 @@
 
 #include "hublet/interface.h"
 #include "platform/files.h"
+#include "platform/log-output.h"
 #include "tests/support/temp-dir.h"
 #include "tests/support/test-host.h"
 
@@ -182,6 +185,57 @@ TEST(LogSinkTest, CountsWhatAnEarlierRunLeftInTheFile) {
         reopened.write(bg::kLogInfo, line + "\n");
     EXPECT_TRUE(platform::FileExists(path + ".1"));
     EXPECT_LT(platform::FileSize(path), 20 * 1024);
+}
+
+std::filesystem::perms Rights(const std::string& path) {
+    return std::filesystem::status(path).permissions() & std::filesystem::perms::all;
+}
+
+TEST(LogSinkTest, LogFilesArePrivateToTheUser) {
+    using std::filesystem::perms;
+    zutest::TempDir dir;
+    const std::string fresh = dir.file("fresh/zucam.log");
+    const std::string older = dir.file("older.log");
+    ASSERT_GT(platform::WriteWholeFile(older, "from an earlier version\n"), 0);
+    std::filesystem::permissions(
+        older, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    {
+        bg::LogSink a(fresh, false);
+        bg::LogSink b(older, false);
+        a.write(bg::kLogInfo, "x\n");
+    }
+    EXPECT_EQ(Rights(fresh), perms::owner_read | perms::owner_write);
+    EXPECT_EQ(Rights(older), perms::owner_read | perms::owner_write);
+    // The file that replaces a rotated one too.
+    {
+        bg::LogSink sink(fresh, false);
+        const std::string big(1024 * 1024, 'b');
+        for (int i = 0; i < 11; ++i)
+            sink.write(bg::kLogInfo, big + "\n");
+    }
+    ASSERT_TRUE(platform::FileExists(fresh + ".1"));
+    EXPECT_EQ(Rights(fresh), perms::owner_read | perms::owner_write);
+}
+
+// Runs in a child process: standard error does not come back.
+void DivertAndPrint(const std::string& path) {
+    bg::LogSink sink(path, true);
+    if (!sink.divertStandardError())
+        std::exit(3);
+    std::fprintf(stderr, "a debug print\n");
+    sink.write(bg::kLogInfo, "a log line\n");
+    platform::WriteTerminal("for the terminal\n");
+    std::exit(0);
+}
+
+TEST(LogSinkDeathTest, DivertedStandardErrorGoesToTheLogAndTheTerminalStaysFree) {
+    zutest::TempDir dir;
+    const std::string path = dir.file("zucam.log");
+    // The death test's matcher reads what reached the terminal.
+    EXPECT_EXIT(DivertAndPrint(path), ::testing::ExitedWithCode(0), "^for the terminal\n$");
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile(path, &text));
+    EXPECT_EQ(text, "a debug print\na log line\n");
 }
 
 TEST(LogSinkTest, ObserverSeesEveryLine) {
