@@ -4,12 +4,23 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
 namespace platform {
 
-std::vector<NetworkAdapter> ListNetworkAdapters() {
+std::string AdapterDescription(const std::string& name, const std::string& sysRoot) {
+    if (name.empty() || name == "lo" || name.find('/') != std::string::npos)
+        return name;
+    struct stat st;
+    const std::string entry = sysRoot + "/devices/virtual/net/" + name;
+    if (::stat(entry.c_str(), &st) == 0)
+        return name + " (virtual adapter)";
+    return name;
+}
+
+std::vector<NetworkAdapter> ListNetworkAdapters(const std::string& sysRoot) {
     std::vector<NetworkAdapter> adapters;
     struct ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0)
@@ -28,7 +39,7 @@ std::vector<NetworkAdapter> ListNetworkAdapters() {
         const auto* sin = reinterpret_cast<const struct sockaddr_in*>(a->ifa_addr);
         if (!::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof(text)))
             continue;
-        adapters.push_back({name, name, text, false});
+        adapters.push_back({name, AdapterDescription(name, sysRoot), text, false});
     }
     ::freeifaddrs(list);
     return adapters;

@@ -286,6 +286,9 @@ TEST(MediaServerAddressTest, VirtualMachineAdaptersAndLoopbackAreNotAnnounced) {
         {"vb", "VirtualBox Host-Only", "192.168.99.1", false},
         {"none", "none", "0.0.0.0", false},
         {"wlan0", "wlan0", "10.0.0.7", false},
+        // What the platform layer reports for bridges and tunnels on Linux.
+        {"docker0", "docker0 (virtual adapter)", "172.17.0.1", false},
+        {"virbr0", "virbr0 (virtual adapter)", "192.168.122.1", false},
     };
     EXPECT_EQ(MediaServer::AnnounceAddresses(adapters),
               (std::vector<std::string>{"192.168.1.20", "10.0.0.7"}));
