@@ -31,21 +31,84 @@ bool ParseSeconds(const std::string& text, double* out) {
     return true;
 }
 
+// "WxH", both even (I420 halves them) and within what a camera consumer takes.
+bool ParseSize(const std::string& text, int* width, int* height) {
+    size_t x = text.find('x');
+    long long w = 0, h = 0;
+    if (x == std::string::npos || !ParseCount(text.substr(0, x), 16, 3840, &w) ||
+        !ParseCount(text.substr(x + 1), 16, 2160, &h) || w % 2 != 0 || h % 2 != 0) {
+        return false;
+    }
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
+}
+
+bool TakesValue(const std::string& arg) {
+    return arg == "--y4m" || arg == "--v4l2" || arg == "--sink" || arg == "--size" ||
+           arg == "--frames" || arg == "--timeout" || arg == "--fps" ||
+           arg == "--pause-during-copy" || arg == "--timing-log";
+}
+
 }  // namespace
+
+bool CameraOptions::setOutput(Output chosen, const std::string& arg, std::string* error) {
+    if (outputSeen_ && output != chosen) {
+        *error = "give one output only: " + arg + " and an earlier output option";
+        return false;
+    }
+    outputSeen_ = true;
+    output = chosen;
+    return true;
+}
+
+bool CameraOptions::parseValue(const std::string& arg, const std::string& value) {
+    long long number = 0;
+    if (arg == "--y4m") {
+        y4mPath = value;
+        return !value.empty();
+    }
+    if (arg == "--v4l2") {
+        v4l2Device = value;
+        return !value.empty();
+    }
+    if (arg == "--sink")
+        return value == "auto" || value == "pipewire";
+    if (arg == "--size")
+        return ParseSize(value, &width, &height);
+    if (arg == "--frames")
+        return ParseCount(value, 1, 1LL << 62, &frames);
+    if (arg == "--timeout")
+        return ParseSeconds(value, &timeoutSeconds);
+    if (arg == "--timing-log") {
+        timingLog = value;
+        return !value.empty();
+    }
+    bool ok = ParseCount(value, 1, arg == "--fps" ? 1000 : 60000, &number);
+    (arg == "--fps" ? fps : copyPauseMs) = static_cast<int>(number);
+    return ok;
+}
 
 CameraOptions::Parsed CameraOptions::parse(const std::vector<std::string>& args,
                                            std::string* error) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+    for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h")
             return Parsed::Help;
-        if (arg == "--stats") {
-            stats = true;
+        if (arg == "--version")
+            return Parsed::Version;
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--stats" || arg == "--verbose") {
+            (arg == "--stats" ? stats : verbose) = true;
             continue;
         }
-        bool takesValue = arg == "--y4m" || arg == "--frames" || arg == "--timeout" ||
-                          arg == "--fps" || arg == "--pause-during-copy";
-        if (!takesValue) {
+        if (arg == "--pipewire") {
+            if (!setOutput(Output::PipeWire, arg, error))
+                return Parsed::Error;
+            continue;
+        }
+        if (!TakesValue(arg)) {
             *error = "unknown option \"" + arg + "\"";
             return Parsed::Error;
         }
@@ -54,45 +117,56 @@ CameraOptions::Parsed CameraOptions::parse(const std::vector<std::string>& args,
             return Parsed::Error;
         }
         const std::string& value = args[++i];
-        long long number = 0;
-        bool ok = true;
-        if (arg == "--y4m") {
-            ok = !value.empty();
-            y4mPath = value;
-        } else if (arg == "--frames") {
-            ok = ParseCount(value, 1, 1LL << 62, &frames);
-        } else if (arg == "--timeout") {
-            ok = ParseSeconds(value, &timeoutSeconds);
-        } else if (arg == "--fps") {
-            ok = ParseCount(value, 1, 1000, &number);
-            fps = static_cast<int>(number);
-        } else {
-            ok = ParseCount(value, 1, 60000, &number);
-            copyPauseMs = static_cast<int>(number);
-        }
-        if (!ok) {
+        if (!parseValue(arg, value)) {
             *error = "bad value \"" + value + "\" for " + arg;
+            if (arg == "--size")
+                *error += " (WxH with even sides, for example 1280x720)";
+            if (arg == "--sink")
+                *error += " (auto or pipewire; --v4l2 DEVICE names a device)";
+            return Parsed::Error;
+        }
+        Output chosen = arg == "--y4m" ? Output::Y4m : arg == "--v4l2" ? Output::V4l2 : output;
+        if (arg == "--sink")
+            chosen = value == "auto" ? Output::Auto : Output::PipeWire;
+        if ((arg == "--y4m" || arg == "--v4l2" || arg == "--sink") &&
+            !setOutput(chosen, arg, error)) {
             return Parsed::Error;
         }
     }
-    if (y4mPath.empty()) {
-        *error = "no output: give --y4m FILE (or --y4m - for standard output)";
+    if (cameraOutput() && timeoutSeconds > 0) {
+        *error = "--timeout is for --y4m only: a camera output waits for the phone for ever";
         return Parsed::Error;
     }
     return Parsed::Run;
 }
 
 std::string CameraOptions::UsageText() {
-    return "Usage: zucam-camera --y4m FILE|- [--frames N] [--timeout S] [--fps N] [--stats]\n"
+    return "Usage: zucam-camera [--sink auto | --pipewire | --v4l2 /dev/videoN] [--size WxH]\n"
+           "                    [--fps N] [--frames N] [--verbose]\n"
+           "       zucam-camera --y4m FILE|- [--frames N] [--timeout S] [--fps N] [--stats]\n"
            "\n"
            "Serves the ZuCam virtual camera to Linux programs: reads every new picture\n"
            "ZuCam publishes in its camera queue (/dev/shm/ZuVirtualCameraQueue) and\n"
-           "writes it out as a YUV4MPEG2 (I420) stream. To feed a v4l2loopback camera:\n"
-           "  zucam-camera --y4m - | ffmpeg -f yuv4mpegpipe -i - -f v4l2 /dev/video10\n"
+           "hands it on as a camera that video-call, recording and streaming programs\n"
+           "pick like any other. ZuCam and zucamd start it themselves.\n"
            "\n"
-           "Options:\n"
-           "  --y4m FILE   write the stream to FILE; \"-\" writes to standard output\n"
+           "Camera outputs:\n"
+           "  --sink auto  (the default) a v4l2loopback device labelled \"ZuCam\" when one\n"
+           "               exists, else PipeWire when a PipeWire daemon answers\n"
+           "  --pipewire   a PipeWire camera named \"ZuCam\" (OBS's PipeWire capture,\n"
+           "               browsers, GStreamer's pipewiresrc)\n"
+           "  --v4l2 DEV   write to a v4l2loopback device, made with\n"
+           "               sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam\n"
+           "  --size WxH   the camera's picture size (default 1280x720); every phone\n"
+           "               picture is scaled into it with black bands, so turning the\n"
+           "               phone never changes the camera\n"
+           "  --fps N      pictures per second (default 30); the last picture is repeated,\n"
+           "               and \"waiting for the phone\" is shown while there is none\n"
            "  --frames N   stop after N pictures\n"
+           "  --verbose    say more about what happens on standard error\n"
+           "\n"
+           "YUV4MPEG2 output (for tools and scripts):\n"
+           "  --y4m FILE   write an I420 stream to FILE; \"-\" writes to standard output\n"
            "  --timeout S  give up when no new picture arrives for S seconds; also wait\n"
            "               at most S seconds for ZuCam when it is not running at the start\n"
            "               (without it, a missing ZuCam ends the program at once, and\n"
@@ -101,23 +175,27 @@ std::string CameraOptions::UsageText() {
            "  --stats      print pictures, drops and frame rate to standard error at the end\n"
            "  --pause-during-copy MS\n"
            "               testing aid: pause MS milliseconds in the middle of every copy\n"
+           "  --timing-log FILE\n"
+           "               benchmark aid: one line of times for every picture handed on\n"
            "  -h, --help   show this text\n"
+           "  --version    show the version\n"
            "\n"
            "A copy that ZuCam overwrites while it is being taken is dropped, never\n"
            "written out. When ZuCam closes and starts again, reading goes on.\n"
            "\n"
-           "The picture size is fixed by the first picture: a YUV4MPEG2 stream cannot\n"
+           "The YUV4MPEG2 picture size is fixed by the first picture: the format cannot\n"
            "change size. When ZuCam's picture size changes (the phone is turned, or\n"
            "another phone connects), the stream ends cleanly before the new picture and\n"
            "zucam-camera exits with code 5; start it again to follow the new size.\n"
            "\n"
            "Exit codes:\n"
            "  0  done (N pictures written, or stopped by SIGINT/SIGTERM)\n"
-           "  2  bad command line\n"
-           "  3  ZuCam is not running (no camera queue)\n"
+           "  2  bad command line, or the --v4l2 device cannot be used\n"
+           "  3  ZuCam is not running (no camera queue; YUV4MPEG2 only)\n"
            "  4  no new picture within the --timeout\n"
-           "  5  the picture size changed\n"
+           "  5  the picture size changed (YUV4MPEG2 only)\n"
            "  6  the output cannot be opened or written (for example the reading\n"
-           "     end of the pipe was closed)\n"
-           "  7  the camera queue exists but cannot be read\n";
+           "     end of the pipe was closed, or the PipeWire daemon went away)\n"
+           "  7  the camera queue exists but cannot be read\n"
+           "  8  no camera output: neither a v4l2loopback device nor PipeWire\n";
 }

@@ -1,11 +1,10 @@
 #include "tools/zucam-camera/camera-pump.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <thread>
 
 #include "platform/stop-request.h"
+#include "tools/zucam-camera/camera-say.h"
 
 namespace {
 
@@ -15,21 +14,6 @@ constexpr auto kPollInterval = std::chrono::milliseconds(2);
 constexpr auto kAttachInterval = std::chrono::milliseconds(100);
 // How long the queue may stay silent before we look whether ZuCam has gone.
 constexpr auto kWriterCheckInterval = std::chrono::seconds(1);
-
-void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-void Say(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::string line = "zucam-camera: ";
-    char text[512];
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    line += text;
-    line += '\n';
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-}
 
 }  // namespace
 

@@ -6,6 +6,8 @@
 #include "platform/stop-request.h"
 #include "tools/zucam-camera/camera-options.h"
 #include "tools/zucam-camera/camera-pump.h"
+#include "tools/zucam-camera/camera-say.h"
+#include "tools/zucam-camera/camera-streamer.h"
 
 int main(int argc, char** argv) {
     // A closed pipe must end the program with a message, not kill it.
@@ -16,13 +18,21 @@ int main(int argc, char** argv) {
         case CameraOptions::Parsed::Help:
             std::fputs(CameraOptions::UsageText().c_str(), stdout);
             return kExitOk;
+        case CameraOptions::Parsed::Version:
+            std::puts("zucam-camera " ZUCAM_VERSION);
+            return kExitOk;
         case CameraOptions::Parsed::Error:
             std::fprintf(stderr, "zucam-camera: %s\nTry \"zucam-camera --help\".\n", error.c_str());
             return kExitUsage;
         case CameraOptions::Parsed::Run:
             break;
     }
+    SetVerbose(options.verbose);
     platform::CatchStopSignals();
+    if (options.cameraOutput()) {
+        CameraStreamer streamer(options);
+        return streamer.run();
+    }
     CameraPump pump(options);
     return pump.run();
 }

@@ -27,7 +27,7 @@ void QueueReader::detach() {
     queue_.close();
 }
 
-QueueReader::Poll QueueReader::poll(CameraPicture* out) {
+QueueReader::Poll QueueReader::pollInPlace(VirtualCameraSlot* slot, uint32_t* counter) {
     if (!queue_.isOpen())
         return Poll::None;
     uint32_t published = queue_.publishedCounter();
@@ -42,16 +42,25 @@ QueueReader::Poll QueueReader::poll(CameraPicture* out) {
     if (since > 1 && since < (1u << 31))
         skipped_ += since - 1;
 
-    VirtualCameraSlot slot;
-    if (!queue_.slotOf(published, &slot)) {
+    if (!queue_.slotOf(published, slot)) {
         return queue_.pictureIntact(published) ? Poll::Invalid : Poll::Torn;
     }
     // Y4M frames are width x height: a width beyond what any slot could hold
     // is a broken header, not a picture worth gigabytes of output.
-    uint64_t area = uint64_t(slot.header.width) * slot.header.height;
+    uint64_t area = uint64_t(slot->header.width) * slot->header.height;
     if (area > VirtualCameraQueue::kSlotCapacity) {
         return queue_.pictureIntact(published) ? Poll::Invalid : Poll::Torn;
     }
+    *counter = published;
+    return Poll::Picture;
+}
+
+QueueReader::Poll QueueReader::poll(CameraPicture* out) {
+    VirtualCameraSlot slot;
+    uint32_t published = 0;
+    Poll result = pollInPlace(&slot, &published);
+    if (result != Poll::Picture)
+        return result;
     copy(slot, out);
     if (!queue_.pictureIntact(published))
         return Poll::Torn;

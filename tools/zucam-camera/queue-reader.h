@@ -28,6 +28,16 @@ public:
 
     // Takes the newest picture published since the previous call.
     Poll poll(CameraPicture* out);
+    // Finds the newest picture published since the previous call and leaves
+    // it in the mapping: *slot points there, and whatever is made of it is
+    // whole only when intact(*counter) still holds afterwards.
+    Poll pollInPlace(VirtualCameraSlot* slot, uint32_t* counter);
+    bool intact(uint32_t counter) const { return queue_.pictureIntact(counter); }
+    // Makes the picture published last count as new once more: a camera
+    // output that starts while pictures flow shows it at once.
+    void retakeNewest() { last_ = queue_.publishedCounter() - 1; }
+    // The queue's state field (VirtualCameraQueue::kState...).
+    uint32_t state() const { return queue_.isOpen() ? queue_.state() : 0; }
     // Pictures published that were never copied because newer ones came first.
     unsigned long long skipped() const { return skipped_; }
     void setCopyPause(int ms) { copyPauseMs_ = ms; }
