@@ -1,6 +1,6 @@
 #!/bin/sh
-# Starts what the tests need when it is not already there: an X server (Xvfb)
-# and a PulseAudio daemon. Prints the environment to use, as shell assignments;
+# Starts what the tests need when it is not already there: an X server (Xvfb),
+# a PulseAudio daemon, and a PipeWire daemon with its session manager. Prints the environment to use, as shell assignments;
 # `scripts/services.sh stop` ends what an earlier call started.
 set -eu
 if [ "${1:-start}" = "stop" ]; then
@@ -8,6 +8,9 @@ if [ "${1:-start}" = "stop" ]; then
     [ -n "$STATE" ] && [ -d "$STATE" ] || exit 0
     if [ -f "$STATE/xvfb.pid" ]; then kill "$(cat "$STATE/xvfb.pid")" 2>/dev/null || true; fi
     if [ -f "$STATE/pulse.started" ]; then pulseaudio --kill 2>/dev/null || true; fi
+    for name in wireplumber pipewire dbus; do
+        if [ -f "$STATE/$name.pid" ]; then kill "$(cat "$STATE/$name.pid")" 2>/dev/null || true; fi
+    done
     rm -rf "$STATE"
     exit 0
 fi
@@ -34,5 +37,41 @@ if command -v pactl >/dev/null 2>&1 && ! timeout 5 pactl info >/dev/null 2>&1; t
         touch "$STATE/pulse.started"
         i=0
         while ! timeout 5 pactl info >/dev/null 2>&1 && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+    fi
+fi
+
+# PipeWire: the camera tests publish a real camera node. Its clients find the
+# daemon in PIPEWIRE_RUNTIME_DIR (else XDG_RUNTIME_DIR); without a usable
+# runtime directory (root in a container) it gets a private one. wireplumber
+# needs a D-Bus session; a private bus is given to it alone, so nothing else
+# the tests start meets a bus it did not expect.
+pw_answers() { timeout 5 pw-cli info 0 >/dev/null 2>&1; }
+wait_for() {
+    i=0
+    while ! "$@" && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+    "$@"
+}
+wireplumber_linked() { timeout 5 pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber'; }
+if command -v pipewire >/dev/null 2>&1 && command -v wireplumber >/dev/null 2>&1 && ! pw_answers; then
+    if [ -z "${PIPEWIRE_RUNTIME_DIR:-}" ] &&
+        ! { [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -d "$XDG_RUNTIME_DIR" ] && [ -w "$XDG_RUNTIME_DIR" ]; }; then
+        PIPEWIRE_RUNTIME_DIR=$STATE/pipewire
+        mkdir -m 700 "$PIPEWIRE_RUNTIME_DIR"
+        export PIPEWIRE_RUNTIME_DIR
+        echo "PIPEWIRE_RUNTIME_DIR=$PIPEWIRE_RUNTIME_DIR; export PIPEWIRE_RUNTIME_DIR"
+    fi
+    pipewire >"$STATE/pipewire.log" 2>&1 &
+    echo $! >"$STATE/pipewire.pid"
+    if wait_for pw_answers; then
+        bus=${DBUS_SESSION_BUS_ADDRESS:-}
+        if [ -z "$bus" ] && timeout 10 dbus-daemon --session --fork --print-pid=1 \
+            --address="unix:path=$STATE/bus" >"$STATE/dbus.pid" 2>"$STATE/dbus.log"; then
+            bus="unix:path=$STATE/bus"
+        fi
+        DBUS_SESSION_BUS_ADDRESS=$bus wireplumber >"$STATE/wireplumber.log" 2>&1 &
+        echo $! >"$STATE/wireplumber.pid"
+        wait_for wireplumber_linked || echo "services.sh: wireplumber did not start (see $STATE/wireplumber.log)" >&2
+    else
+        echo "services.sh: the PipeWire daemon did not start (see $STATE/pipewire.log)" >&2
     fi
 fi
