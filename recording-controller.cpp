@@ -29,6 +29,8 @@ RecordingController::~RecordingController() {
 RecordingController::StartResult RecordingController::Start(const std::string& saveDir, int width,
                                                             int height,
                                                             std::string* failureMessage) {
+    // A recording that failed is torn down before a new one takes its place.
+    EndIfFailed();
     if (IsRecording())
         return StartResult::kAlreadyRecording;
     const std::string path = output_path::Compose(saveDir, output_path::kRecordName);
@@ -77,6 +79,11 @@ std::string RecordingController::Stop() {
         worker = std::move(worker_);
         recordStart_ = 0;
     }
+    return Finish(std::move(recorder), std::move(worker));
+}
+
+std::string RecordingController::Finish(std::unique_ptr<FFmpegRecorder> recorder,
+                                        std::unique_ptr<RecordWorker> worker) {
     // The worker is stopped outside the lock: the producers take the lock
     // for each frame and must not wait for the encoders to drain.
     if (worker)
@@ -85,13 +92,36 @@ std::string RecordingController::Stop() {
     if (!recorder)
         return std::string();
     recorder->close();
-    BG_LOGI("recording finished: %s", recordPath_.c_str());
-    return RecordPath();
+    const std::string path = RecordPath();
+    if (recorder->failed()) {
+        const std::string cause = recorder->failureText();
+        BG_LOGE("recording ended by a write error (%s), kept up to the failure: %s", cause.c_str(),
+                path.c_str());
+        if (onFailure_)
+            onFailure_(path, cause);
+        return std::string();
+    }
+    BG_LOGI("recording finished: %s", path.c_str());
+    return path;
+}
+
+void RecordingController::EndIfFailed() {
+    std::unique_ptr<FFmpegRecorder> recorder;
+    std::unique_ptr<RecordWorker> worker;
+    {
+        std::lock_guard<std::mutex> lock(recordLock_);
+        if (!recorder_ || !recorder_->failed())
+            return;
+        recorder = std::move(recorder_);
+        worker = std::move(worker_);
+        recordStart_ = 0;
+    }
+    Finish(std::move(recorder), std::move(worker));
 }
 
 bool RecordingController::IsRecording() const {
     std::lock_guard<std::mutex> lock(recordLock_);
-    return recorder_ != nullptr;
+    return recorder_ != nullptr && !recorder_->failed();
 }
 
 std::string RecordingController::RecordPath() const {
@@ -105,17 +135,29 @@ int64_t RecordingController::ElapsedUs() const {
 }
 
 void RecordingController::PushVideo(const FrameHolder& frame) {
-    std::lock_guard<std::mutex> lock(recordLock_);
-    if (!worker_ || !frame)
-        return;
-    FrameHolder ref(frame);
-    ref.get()->pts = NowUs() - recordStart_;
-    worker_->pushVideo(std::move(ref));
+    {
+        std::lock_guard<std::mutex> lock(recordLock_);
+        if (!worker_ || !frame)
+            return;
+        if (!recorder_->failed()) {
+            FrameHolder ref(frame);
+            ref.get()->pts = NowUs() - recordStart_;
+            worker_->pushVideo(std::move(ref));
+            return;
+        }
+    }
+    EndIfFailed();
 }
 
 void RecordingController::PushAudio(const FrameHolder& frame) {
-    std::lock_guard<std::mutex> lock(recordLock_);
-    if (!worker_ || !frame)
-        return;
-    worker_->pushAudio(frame);
+    {
+        std::lock_guard<std::mutex> lock(recordLock_);
+        if (!worker_ || !frame)
+            return;
+        if (!recorder_->failed()) {
+            worker_->pushAudio(frame);
+            return;
+        }
+    }
+    EndIfFailed();
 }

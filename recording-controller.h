@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,11 @@ class RecordWorker;
 // moment, feeding it pictures (decoder thread) and audio (network thread),
 // and ending it. Shared by the main window and the headless server; the host
 // shows the messages and opens the finished file's folder as it sees fit.
+//
+// A recording whose file cannot be written (a full disk) ends by itself: from
+// the failure on it no longer counts as recording, the next picture or audio
+// block tears it down, and the failure callback tells the host. The file keeps
+// everything up to its last complete fragment.
 class RecordingController {
 public:
     // Parameters of every recording: 25 pictures/s at 2,000,000 bit/s,
@@ -24,6 +30,10 @@ public:
     static constexpr int kAudioChannels = 1;
 
     enum class StartResult { kStarted, kAlreadyRecording, kFailed };
+    // The file of a recording that ended by a write error, and the cause.
+    // Called once per failed recording, on whichever thread tore it down;
+    // set it before the first Start.
+    using FailureCallback = std::function<void(const std::string& path, const std::string& cause)>;
 
     RecordingController();
     ~RecordingController();
@@ -36,9 +46,12 @@ public:
     StartResult Start(const std::string& saveDir, int width, int height,
                       std::string* failureMessage);
     // Ends the recording and closes the file. The finished file's path, or ""
-    // when nothing was recording.
+    // when nothing was recording or the recording had failed.
     std::string Stop();
 
+    void SetFailureCallback(FailureCallback callback) { onFailure_ = std::move(callback); }
+
+    // False once the recording's file could not be written.
     bool IsRecording() const;
     // The file of the current or last recording.
     std::string RecordPath() const;
@@ -52,6 +65,13 @@ public:
     void PushAudio(const FrameHolder& frame);
 
 private:
+    // Stops the worker and closes the file; the path when it finished cleanly.
+    std::string Finish(std::unique_ptr<FFmpegRecorder> recorder,
+                       std::unique_ptr<RecordWorker> worker);
+    // Tears down the current recording if its file has failed.
+    void EndIfFailed();
+
+    FailureCallback onFailure_;
     mutable std::mutex recordLock_;
     std::unique_ptr<FFmpegRecorder> recorder_;
     std::unique_ptr<RecordWorker> worker_;

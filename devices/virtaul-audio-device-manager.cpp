@@ -134,6 +134,10 @@ bool VirtaulAudioDeviceManager::tryOpenStream(int api) {
 
 void VirtaulAudioDeviceManager::pushAudio(const int16_t* data, int samples, int rate,
                                           int channels) {
+    // Neither a rate far below ours nor a block of more than a second may
+    // turn one push into unbounded resampling work.
+    if (!PcmResampler::acceptsInput(rate, channels) || samples > rate)
+        return;
     FrameHolder frame;
     {
         std::lock_guard<std::mutex> lock(resamplerMutex_);

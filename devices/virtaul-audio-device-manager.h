@@ -47,7 +47,8 @@ public:
     // PulseAudio first, ALSA when PulseAudio cannot be used.
     bool openStream();
 
-    // Interleaved signed 16-bit PCM, `samples` per channel. Blocks the
+    // Interleaved signed 16-bit PCM, `samples` per channel. Blocks outside
+    // PcmResampler::acceptsInput, of more than one second, or that the
     // resampler cannot take are dropped silently.
     void pushAudio(const int16_t* data, int samples, int rate, int channels);
 

@@ -10,7 +10,9 @@ extern "C" {
 }
 
 #include "dep/QtComponent/ffmpeg/h264-decoder.h"
+#include "dep/QtComponent/ffmpeg/pcm-resampler.h"
 #include "dep/QtComponent/media-socket/zusp-server.h"
+#include "hublet/log-sink.h"
 #include "server/media-callback.h"
 
 namespace {
@@ -37,6 +39,7 @@ void PhoneMediaHandler::SetPacketObserver(PacketObserver observer) {
 }
 
 bool PhoneMediaHandler::StartDecoder(DecodeFrameCallback* sink) {
+    audioDropLogged_ = false;
     std::optional<std::vector<std::string>> deviceTypes;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -78,12 +81,36 @@ void PhoneMediaHandler::ConnectStreamServer(media_socket::ZuSPServer* server,
                                             MediaCallback* callback) {
     server->SetVideoCallback(
         [this](const char* data, unsigned len, unsigned kind) { OnVideo(data, len, kind); });
-    server->SetAudioCallback([callback](const char* data, unsigned len, unsigned rate,
-                                        unsigned channels, unsigned bits) {
-        FrameHolder frame = MakeAudioFrame(data, len, rate, channels, bits);
-        if (frame && callback)
-            callback->OnAudioFrame(frame);
-    });
+    server->SetAudioCallback(
+        [this, callback](const char* data, unsigned len, unsigned rate, unsigned channels,
+                         unsigned bits) { OnAudio(data, len, rate, channels, bits, callback); });
+}
+
+bool PhoneMediaHandler::AudioWithinLimits(unsigned len, unsigned sampleRate, unsigned channels) {
+    if (!PcmResampler::acceptsInput(sampleRate, channels))
+        return false;
+    const unsigned long long samples = len / (2ull * channels);
+    return samples <= sampleRate;
+}
+
+void PhoneMediaHandler::OnAudio(const char* data, unsigned len, unsigned sampleRate,
+                                unsigned channels, unsigned bitsPerSample,
+                                MediaCallback* callback) {
+    if (bitsPerSample != 16)
+        return;
+    if (!AudioWithinLimits(len, sampleRate, channels)) {
+        if (!audioDropLogged_.exchange(true)) {
+            BG_LOGW(
+                "phone audio dropped: %u Hz, %u channels, %u bytes a packet (taken: %d-%d "
+                "Hz, 1-%d channels, at most one second a packet)",
+                sampleRate, channels, len, PcmResampler::kMinInputRate, PcmResampler::kMaxInputRate,
+                PcmResampler::kMaxInputChannels);
+        }
+        return;
+    }
+    FrameHolder frame = MakeAudioFrame(data, len, sampleRate, channels, bitsPerSample);
+    if (frame && callback)
+        callback->OnAudioFrame(frame);
 }
 
 void PhoneMediaHandler::OnVideo(const char* data, unsigned len, unsigned frameKind) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,8 @@ public:
 
     // Creates and initialises a decoder delivering to `sink`, with up to
     // three attempts. False when every attempt failed (no decoder then).
+    // Called as each phone connects, so it also starts the connection's
+    // audio bookkeeping afresh.
     bool StartDecoder(DecodeFrameCallback* sink);
     // Destroys the decoder (joins its thread).
     void StopDecoder();
@@ -57,6 +60,16 @@ public:
     // is kept and joined, once, in front of the next picture.
     void OnVideo(const char* data, unsigned len, unsigned frameKind);
 
+    // A PCM packet from the phone: 16-bit packets within AudioWithinLimits
+    // go to `callback` as audio frames. 16-bit packets outside the limits are
+    // dropped with one warning per connection; other sample sizes silently.
+    void OnAudio(const char* data, unsigned len, unsigned sampleRate, unsigned channels,
+                 unsigned bitsPerSample, MediaCallback* callback);
+    // What the microphone and the recorder take (see PcmResampler), and no
+    // more than one second of it in one packet: the work any one packet can
+    // cause downstream stays bounded.
+    static bool AudioWithinLimits(unsigned len, unsigned sampleRate, unsigned channels);
+
     // A PCM packet as an audio frame (signed 16-bit interleaved, the default
     // layout for the channel count). Empty for anything but 16-bit samples,
     // for no channels, or when no whole sample is there.
@@ -69,4 +82,5 @@ private:
     PacketHolder pendingConfig_;
     std::optional<std::vector<std::string>> deviceTypes_;
     PacketObserver observer_;
+    std::atomic<bool> audioDropLogged_{false};
 };

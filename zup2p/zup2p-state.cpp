@@ -227,6 +227,13 @@ void Zup2pState::OnConnect(ENetPeer* peer, ReceiveQueue& receives) {
                 return;
             }
         }
+        if (!request && single_peer.load() && !peers_by_id.empty()) {
+            // Freed now rather than after a polite goodbye: a crowd of such
+            // peers must never fill the host.
+            Print("[#] peer refused (%s): the host serves one peer\n", Describe(peer).c_str());
+            enet_peer_disconnect_now(peer, 0);
+            return;
+        }
         const unsigned id = next_peer_id++;
         peers_by_id[id] = peer;
         ids_by_peer[peer] = id;

@@ -58,6 +58,8 @@ struct Zup2pState {
     // Outgoing attempts ENet is still working on, by the peer it gave them.
     std::unordered_map<ENetPeer*, std::shared_ptr<ConnectRequest>> pending_connects;
     std::atomic<int> bound_port{0};
+    // See Zup2p::setSinglePeer.
+    std::atomic<bool> single_peer{false};
     // The dispatch thread, so stop() can refuse to join it from itself.
     std::atomic<std::thread::id> dispatch_id{};
     // Serialises run and stop against each other.

@@ -67,6 +67,10 @@ void Zup2p::run(DataListener* listener, int port, unsigned peer_count) {
     }
 }
 
+void Zup2p::setSinglePeer(bool on) {
+    d->single_peer = on;
+}
+
 int Zup2p::bindPort() {
     return d->bound_port.load();
 }

@@ -38,6 +38,11 @@ public:
     // peers and starts both threads; returns at once. When the host cannot be
     // created nothing runs and bindPort() stays 0.
     void run(DataListener* listener, int port, unsigned peer_count);
+    // While on, the host serves one peer at a time: a peer that connects while
+    // another is connected is dropped at once (its slot freed, nothing
+    // delivered, nothing reported to the listener). Off by default; set it
+    // before run().
+    void setSinglePeer(bool on);
     // The bound UDP port, 0 without a host.
     int bindPort();
     // Connects out; the peer id, or 0 after about 5 s without success.

@@ -22,7 +22,10 @@ constexpr int kWaitMs = 3000;
 struct Node {
     RecordingListener listener;
     zu::Zup2p host;
-    explicit Node(unsigned peers = 100) { host.run(&listener, 0, peers); }
+    explicit Node(unsigned peers = 100, bool single_peer = false) {
+        host.setSinglePeer(single_peer);
+        host.run(&listener, 0, peers);
+    }
     ~Node() { host.stop(); }
     int port() { return host.bindPort(); }
 };
@@ -493,6 +496,36 @@ TEST(Zup2pHostTest, PeerThatVanishesIsReportedDisconnected) {
     ASSERT_TRUE(server.listener.waitFor("disconnected", kWaitMs, &gone));
     EXPECT_EQ(gone.peer_id, connected.peer_id);
     EXPECT_EQ(gone.data, connected.data);
+}
+
+// A host serving one peer: every later peer is dropped at once, its data never
+// reaches the listener, and its slot is free again at once, so a host of two
+// slots takes one newcomer after another while its first peer keeps talking.
+TEST(Zup2pHostTest, SinglePeerHostTurnsEveryOtherPeerAwayAndFreesItsSlot) {
+    Node server(2, true);
+    Node phone;
+    const Link link = Connect(phone, server);
+    ASSERT_EQ(link.at_server, 100u);
+    for (int i = 0; i < 5; ++i) {
+        zutest::RawEnetPeer intruder(13);
+        ASSERT_TRUE(intruder.connect(server.port(), kWaitMs)) << "intruder " << i;
+        intruder.send(1, "intruder bytes");
+        for (int t = 0; t < kWaitMs / 50 && intruder.disconnects() == 0; ++t)
+            intruder.pump(50);
+        EXPECT_EQ(intruder.disconnects(), 1) << "intruder " << i;
+    }
+    ASSERT_TRUE(phone.host.sendBinary(link.at_client, zu::kChannelData1, "phone", 5, true));
+    PeerEvent binary;
+    ASSERT_TRUE(server.listener.waitFor("binary", kWaitMs, &binary));
+    EXPECT_EQ(binary.data, "phone");
+    EXPECT_EQ(server.listener.count("connected"), 1);
+    EXPECT_EQ(server.listener.count("binary"), 1);
+
+    // Once the first peer is gone, the next one is served.
+    phone.host.close(link.at_client);
+    ASSERT_TRUE(server.listener.waitFor("disconnected", kWaitMs));
+    Node next;
+    EXPECT_EQ(Connect(next, server, 2).at_server, 101u);
 }
 
 // ---- threads ------------------------------------------------------------------

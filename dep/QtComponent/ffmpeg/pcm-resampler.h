@@ -13,6 +13,17 @@ struct SwrContext;
 // at a time.
 class PcmResampler {
 public:
+    // The phone audio the microphone and the recorder take: anything else is
+    // no real microphone, and a rate far below the output's would make one
+    // block expand into gigabytes.
+    static constexpr int kMinInputRate = 8000;
+    static constexpr int kMaxInputRate = 192000;
+    static constexpr int kMaxInputChannels = 8;
+    static bool acceptsInput(long long rate, long long channels) {
+        return rate >= kMinInputRate && rate <= kMaxInputRate && channels >= 1 &&
+               channels <= kMaxInputChannels;
+    }
+
     // Output sample rate, channel count and FFmpeg sample format code
     // (AVSampleFormat: 1 = signed 16-bit interleaved, 8 = float planar).
     PcmResampler(int outRate, int outChannels, int outFormat);

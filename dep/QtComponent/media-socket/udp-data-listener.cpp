@@ -32,11 +32,21 @@ void UDPDataListener::SetAudioCallback(AudioCallback cb) {
 
 void UDPDataListener::onConnected(unsigned peer_id, const char* desc) {
     std::fprintf(stderr, "[connected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+    if (phone_peer_ == 0) {
+        phone_peer_ = peer_id;
+        // Whatever a previous phone peer left half-sent is not this one's.
+        assembler_.Reset();
+    } else if (peer_id != phone_peer_) {
+        std::fprintf(stderr, "[intruder]peerID=%u is not the phone, its data is dropped\n",
+                     peer_id);
+    }
 }
 
 void UDPDataListener::onDisconnected(unsigned peer_id, const char* desc) {
     // The link ends through the command connection, not when Zup2p loses a peer.
     std::fprintf(stderr, "[disconnected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+    if (peer_id == phone_peer_)
+        phone_peer_ = 0;
 }
 
 void UDPDataListener::onError(int code, const char* text) {
@@ -48,7 +58,7 @@ void UDPDataListener::onText(unsigned peer_id, const char* text) {
 }
 
 void UDPDataListener::onBinary(unsigned peer_id, int /*channel*/, const char* data, int len) {
-    if (!close_)
+    if (!close_ || peer_id != phone_peer_)
         return;
     std::fprintf(stderr, "[onBinary]peerID=%u, onDataNum='%d'\n", peer_id, len);
     if (len <= 0 || !data) {

@@ -14,8 +14,10 @@ class ZuSPServer;
 // video and audio packets go to the server's callbacks; a protocol error or an
 // empty message asks the server to close the link. Every call comes on the
 // Zup2p dispatch thread, so the media callbacks run there too. Token packets
-// are printed, not checked. One buffer serves all peers: a single phone is
-// assumed.
+// are printed, not checked. The first peer that connects is the phone; data
+// from any other peer is dropped unread (the server's Zup2p host turns such
+// peers away anyway). When the phone's peer goes, the next one to connect is
+// taken as the phone.
 class UDPDataListener : public zu::DataListener {
 public:
     using VideoCallback = StreamPacketAssembler::VideoCallback;
@@ -41,8 +43,11 @@ public:
     void onBinary(unsigned peer_id, int channel, const char* data, int len) override;
 
     size_t BufferedBytes() const { return assembler_.Fill(); }
+    // The phone's peer id; 0 before the first peer connected.
+    unsigned PhonePeer() const { return phone_peer_; }
 
 private:
+    unsigned phone_peer_ = 0;
     std::function<void()> close_;
     StreamPacketAssembler assembler_;
 };

@@ -43,6 +43,7 @@ void ZuSPCommandHandler::OnMessage(const char* data, int len) {
 }
 
 bool ZuSPCommandHandler::HandleBody(const char* body, size_t len) {
+    ++bodies_taken_;
     Json::Value root;
     if (!ParseJson(body, body + len, &root))
         return Close();

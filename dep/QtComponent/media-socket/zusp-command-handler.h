@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include <json/value.h>
@@ -59,6 +60,8 @@ public:
     // The "name" of the last request's "data" (empty if absent).
     const std::string& PeerName() const { return peer_name_; }
     int BufferedBytes() const { return frames_.Fill(); }
+    // Complete request bodies taken so far: a sign of life of the phone.
+    uint64_t BodiesTaken() const { return bodies_taken_; }
 
 private:
     bool Dispatch(int type, const Json::Value& data, bool udp_wanted, const std::string& text);
@@ -70,6 +73,7 @@ private:
     ZuSPCommandHost* host_;
     CmdFrameBuffer frames_;
     std::string peer_name_;
+    uint64_t bodies_taken_ = 0;
 };
 
 }  // namespace media_socket

@@ -51,8 +51,8 @@ bool ZuSPServer::Start(uint16_t port) {
     stream_.reset(new StreamPacketAssembler);
     stream_->SetTokenCallback(
         [this](const char* data, unsigned len) { return CheckToken(data, len); });
-    stream_->SetVideoCallback(video_cb_);
-    stream_->SetAudioCallback(audio_cb_);
+    stream_->SetVideoCallback(LiveVideoCallback());
+    stream_->SetAudioCallback(LiveAudioCallback());
     cmd_port_.store(port);
 
     std::unique_ptr<Acceptor> acceptor(new Acceptor(loop_.get()));
@@ -87,11 +87,18 @@ void ZuSPServer::OnNewCmdConnection(Socket&& socket) {
     if (!socket.IsValid())
         return;
     if (cmd_connection_) {
-        socket.Close(platform::kShutBoth);
-        BG_LOGI("only supported one cmd connection\n");
-        return;
+        // A live session keeps the phone; a stale one (see SessionLiveness)
+        // would lock the phone out for as long as its holder likes.
+        if (close_pending_.load() || !liveness_.IsStale(EventLoop::NowMs())) {
+            socket.Close(platform::kShutBoth);
+            BG_LOGI("only supported one cmd connection\n");
+            return;
+        }
+        BG_LOGI("stale cmd connection closed, a new one takes over\n");
+        CloseConnection();
     }
     std::fprintf(stderr, "OnNewCmdConnection\n");
+    liveness_.Begin(EventLoop::NowMs());
     socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
     // The kernel holds no more than the command buffer can take.
     socket.SetRecvBufferSize(CmdFrameBuffer::kCapacity);
@@ -125,7 +132,26 @@ void ZuSPServer::OnCmdMessage(char* data, int len) {
         return;
     if (len > 0 && close_pending_.load())
         return;
+    const uint64_t bodies = commands_.BodiesTaken();
     commands_.OnMessage(data, len);
+    if (commands_.BodiesTaken() != bodies)
+        liveness_.Activity(EventLoop::NowMs());
+}
+
+StreamPacketAssembler::VideoCallback ZuSPServer::LiveVideoCallback() {
+    return [this](const char* data, unsigned len, unsigned frame_kind) {
+        liveness_.Activity(EventLoop::NowMs());
+        if (video_cb_)
+            video_cb_(data, len, frame_kind);
+    };
+}
+
+StreamPacketAssembler::AudioCallback ZuSPServer::LiveAudioCallback() {
+    return [this](const char* data, unsigned len, unsigned rate, unsigned channels, unsigned bits) {
+        liveness_.Activity(EventLoop::NowMs());
+        if (audio_cb_)
+            audio_cb_(data, len, rate, channels, bits);
+    };
 }
 
 void ZuSPServer::OnStreamMessage(char* data, int len) {
@@ -170,10 +196,12 @@ bool ZuSPServer::OpenStreamAcceptor(uint16_t* port) {
 void ZuSPServer::StartUdp() {
     StopUdp();
     udp_listener_.reset(new UDPDataListener(this));
-    udp_listener_->SetVideoCallback(video_cb_);
-    udp_listener_->SetAudioCallback(audio_cb_);
+    udp_listener_->SetVideoCallback(LiveVideoCallback());
+    udp_listener_->SetAudioCallback(LiveAudioCallback());
     udp_listener_->SetCloseFunction([this] { RequestClose(); });
     udp_transport_.reset(new zu::Zup2p);
+    // The stream is the phone's alone: any other peer is turned away at once.
+    udp_transport_->setSinglePeer(true);
     udp_transport_->run(udp_listener_.get(), 0, kUdpPeerCount);
 }
 
@@ -227,6 +255,7 @@ void ZuSPServer::SendCmd(const std::string& body) {
 }
 
 unsigned ZuSPServer::OpenTcpStream() {
+    stream_is_udp_.store(false);
     uint16_t port = 0;
     if (!OpenStreamAcceptor(&port))
         return 0;
@@ -234,6 +263,7 @@ unsigned ZuSPServer::OpenTcpStream() {
 }
 
 unsigned ZuSPServer::StartUdpStream() {
+    stream_is_udp_.store(true);
     StartUdp();
     return static_cast<unsigned>(udp_transport_->bindPort());
 }
@@ -249,6 +279,7 @@ std::string ZuSPServer::RenewToken() {
 }
 
 void ZuSPServer::NotifyConnected(const std::string& peer_name) {
+    liveness_.PushPlayed();
     phone_connected_ = true;
     if (connected_cb_)
         connected_cb_(peer_name.c_str());

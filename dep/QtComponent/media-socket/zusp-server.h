@@ -11,6 +11,8 @@
 #include <json/value.h>
 
 #include "dep/QtComponent/media-socket/announcer.h"
+#include "dep/QtComponent/media-socket/session-liveness.h"
+#include "dep/QtComponent/media-socket/stream-packet-assembler.h"
 #include "dep/QtComponent/media-socket/timer.h"
 #include "dep/QtComponent/media-socket/zusp-command-handler.h"
 
@@ -24,7 +26,6 @@ class Acceptor;
 class Connection;
 class EventLoop;
 class Socket;
-class StreamPacketAssembler;
 class UDPDataListener;
 
 // The desktop end of the phone's stream protocol. It serves one phone at a
@@ -44,7 +45,9 @@ class UDPDataListener;
 // to the command callback. Any protocol error, an empty delivery or a failed
 // command closes the link: both connections, the stream port and the Zup2p
 // transport go, the disconnected callback runs, and the phone starts again
-// with a new command connection.
+// with a new command connection. A second command connection is refused
+// while the session is live; one that comes while the session is stale (see
+// SessionLiveness) closes it, as a disconnection, and is served instead.
 //
 // Threads: the server runs an event loop on a thread of its own from
 // construction to destruction. Every callback runs on that thread, except the
@@ -103,6 +106,9 @@ public:
     bool Start(uint16_t port);
     // The command port; 0 before a successful Start.
     uint16_t CmdPort() const { return cmd_port_.load(); }
+    // Whether the last push-play chose the Zup2p stream (false: TCP). Any
+    // thread; read it in the connected callback to tell the two apart.
+    bool StreamIsUdp() const { return stream_is_udp_.load(); }
 
     // Announces `name` from each IPv4 address in `ips` (others are skipped) to
     // UDP port `port`, once a second, replacing any earlier announcement.
@@ -121,6 +127,9 @@ private:
     void CloseConnection();
     void AnnounceTick();
     bool CheckToken(const char* data, unsigned len);
+    // The owner's media callbacks, each packet also counting as a sign of life.
+    StreamPacketAssembler::VideoCallback LiveVideoCallback();
+    StreamPacketAssembler::AudioCallback LiveAudioCallback();
 
     // ZuSPCommandHost
     void SendCmd(const std::string& body) override;
@@ -139,6 +148,7 @@ private:
     std::atomic<uint16_t> cmd_port_{0};
     std::unique_ptr<Acceptor> cmd_acceptor_;
     std::unique_ptr<Connection> cmd_connection_;
+    SessionLiveness liveness_;
     ZuSPCommandHandler commands_{this};
     std::unique_ptr<Acceptor> stream_acceptor_;
     std::unique_ptr<Connection> stream_connection_;
@@ -149,6 +159,7 @@ private:
     // A phone finished push-play and its link has not closed since (loop
     // thread only): only such a link has a disconnection to report.
     bool phone_connected_ = false;
+    std::atomic<bool> stream_is_udp_{false};
 
     ConnectedCallback connected_cb_;
     DisconnectedCallback disconnected_cb_;

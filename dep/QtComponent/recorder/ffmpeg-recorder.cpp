@@ -17,6 +17,13 @@ namespace {
 
 const AVRational kMicroseconds = {1, 1000000};
 
+// Fragments start at every key picture and at least once a second, so a
+// recording that is cut off loses about a second at most. The empty index up
+// front and the fragments' own base offsets make every complete fragment
+// readable without a final index.
+constexpr const char* kFragmentFlags = "frag_keyframe+empty_moov+default_base_moof";
+constexpr const char* kFragmentDurationUs = "1000000";
+
 std::string ErrorText(int code, size_t size) {
     std::vector<char> buf(size, 0);
     av_strerror(code, buf.data(), size - 1);
@@ -39,6 +46,9 @@ FFmpegRecorder::~FFmpegRecorder() {
 
 bool FFmpegRecorder::open(const RecordParams& params) {
     close();
+    failed_ = false;
+    failureText_.clear();
+    path_ = params.path;
     int ret = avformat_alloc_output_context2(&output_, nullptr, nullptr, params.path.c_str());
     if (ret < 0 || !output_) {
         BG_LOGE("avformat_alloc_output_context2 fail");
@@ -162,7 +172,14 @@ bool FFmpegRecorder::openFile(const RecordParams& params) {
             return false;
         }
     }
-    int ret = avformat_write_header(output_, nullptr);
+    // Every packet is pushed on to the file at once: a fragment the muxer has
+    // finished must not wait in the I/O buffer for the next one.
+    output_->flags |= AVFMT_FLAG_FLUSH_PACKETS;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "movflags", kFragmentFlags, 0);
+    av_dict_set(&options, "frag_duration", kFragmentDurationUs, 0);
+    int ret = avformat_write_header(output_, &options);
+    av_dict_free(&options);
     if (ret < 0) {
         BG_LOGE("avformat_write_header fail, when opening output file: %s",
                 ErrorText(ret, 128).c_str());
@@ -187,9 +204,36 @@ void FFmpegRecorder::writeHeldVideo(int64_t durationUs) {
     heldVideo_->stream_index = videoStream_->index;
     {
         std::lock_guard<std::mutex> lock(writeMutex_);
-        av_interleaved_write_frame(output_, heldVideo_);
+        writeLocked(heldVideo_);
     }
     av_packet_free(&heldVideo_);
+}
+
+bool FFmpegRecorder::writeLocked(AVPacket* packet) {
+    if (failed_.load())
+        return false;
+    int ret = av_interleaved_write_frame(output_, packet);
+    // A write error may also surface only in the I/O context (the muxer
+    // buffers a fragment and writes it later).
+    if (ret >= 0 && output_->pb && output_->pb->error < 0)
+        ret = output_->pb->error;
+    // Anything but an I/O error (a packet the muxer refuses) costs that packet only.
+    if (ret < 0 && output_->pb && output_->pb->error < 0) {
+        fail(ret);
+        return false;
+    }
+    return ret >= 0;
+}
+
+void FFmpegRecorder::fail(int code) {
+    failureText_ = ErrorText(code, AV_ERROR_MAX_STRING_SIZE);
+    failed_ = true;
+    BG_LOGE("recording failed, cannot write %s: %s", path_.c_str(), failureText_.c_str());
+}
+
+std::string FFmpegRecorder::failureText() const {
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    return failureText_;
 }
 
 void FFmpegRecorder::writeAudioPacket(AVPacket* packet) {
@@ -200,19 +244,28 @@ void FFmpegRecorder::writeAudioPacket(AVPacket* packet) {
                          audioStream_->time_base);
     packet->stream_index = audioStream_->index;
     std::lock_guard<std::mutex> lock(writeMutex_);
-    av_interleaved_write_frame(output_, packet);
+    writeLocked(packet);
 }
 
 void FFmpegRecorder::close() {
     if (!output_)
         return;
-    if (headerWritten_) {
+    // After a write error the file keeps what it has: its complete fragments.
+    if (headerWritten_ && !failed_.load()) {
         if (heldVideo_ && videoContext_) {
             AVRational tb = videoContext_->time_base;
             writeHeldVideo(static_cast<int64_t>(1000000) * tb.num / tb.den);
         }
         std::lock_guard<std::mutex> lock(writeMutex_);
-        av_write_trailer(output_);
+        if (!failed_.load()) {
+            int ret = av_write_trailer(output_);
+            if (ret >= 0 && output_->pb)
+                avio_flush(output_->pb);
+            if (ret >= 0 && output_->pb && output_->pb->error < 0)
+                ret = output_->pb->error;
+            if (ret < 0)
+                fail(ret);
+        }
     }
     freeAll();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
+#include <string>
 
 #include "dep/QtComponent/recorder/record-params.h"
 
@@ -12,6 +14,13 @@ struct AVStream;
 // Owns one MP4 output: the container, the H.264 and AAC encoder contexts and
 // the interleaved writing of both streams. Video packets are written one
 // packet late, so that each one's duration is known when it is written.
+//
+// The MP4 is fragmented (an empty index up front, then self-contained
+// fragments of at most about a second, each flushed to the file as it is
+// complete): a recording cut short by a full disk, a crash or a kill -9 still
+// plays up to its last complete fragment. The first write error ends the
+// writing for good: it is logged with its cause, failed() turns true, and
+// nothing more is written to the file.
 class FFmpegRecorder {
 public:
     FFmpegRecorder() = default;
@@ -34,11 +43,19 @@ public:
     // Audio packets carry pts in samples (1 / sample rate).
     void writeAudioPacket(AVPacket* packet);
 
+    // True once a write to the file has failed (any thread).
+    bool failed() const { return failed_.load(); }
+    // The cause of that failure, as FFmpeg words it ("No space left on device").
+    std::string failureText() const;
+
 private:
     bool addVideoStream(const RecordParams& params);
     bool addAudioStream(const RecordParams& params);
     bool openFile(const RecordParams& params);
     void writeHeldVideo(int64_t durationUs);
+    // Writes one packet (writeMutex_ held); false once writing has failed.
+    bool writeLocked(AVPacket* packet);
+    void fail(int code);
     void freeAll();
 
     AVFormatContext* output_ = nullptr;
@@ -48,5 +65,8 @@ private:
     AVCodecContext* audioContext_ = nullptr;
     AVStream* audioStream_ = nullptr;
     bool headerWritten_ = false;
-    std::mutex writeMutex_;
+    std::string path_;
+    mutable std::mutex writeMutex_;
+    std::atomic<bool> failed_{false};
+    std::string failureText_;  // guarded by writeMutex_
 };

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "dep/QtComponent/ffmpeg/pcm-resampler.h"
 #include "dep/QtComponent/recorder/ffmpeg-recorder.h"
 #include "hublet/log-sink.h"
 
@@ -57,8 +58,16 @@ void RecordWorker::pushVideo(FrameHolder frame) {
 }
 
 void RecordWorker::pushAudio(FrameHolder frame) {
-    if (stopped_.load() || !audioEncoder_)
+    if (stopped_.load() || !audioEncoder_ || !frame)
         return;
+    // The encoder resamples every block to the recording's rate: a rate far
+    // below it, or a block of more than a second, would make one block cost
+    // unbounded memory and time.
+    const AVFrame* f = frame.get();
+    if (!PcmResampler::acceptsInput(f->sample_rate, f->ch_layout.nb_channels) ||
+        f->nb_samples > f->sample_rate) {
+        return;
+    }
     bool dropped =
         audioQueue_.pushWaitThenDrop(std::move(frame), std::chrono::milliseconds(kAudioPushWaitMs));
     if (dropped) {
@@ -90,7 +99,7 @@ void RecordWorker::stop() {
 }
 
 bool RecordWorker::pacingApplies() const {
-    return !stopped_.load() && videoEncoder_ && audioEncoder_;
+    return !stopped_.load() && videoEncoder_ && audioEncoder_ && !recorder_->failed();
 }
 
 bool RecordWorker::nextFrame(FrameQueue* queue, FrameHolder* out) {
@@ -118,6 +127,11 @@ void RecordWorker::videoLoop() {
                 break;
             continue;
         }
+        // A recording whose file can no longer be written only drains.
+        if (recorder_->failed()) {
+            frame.reset();
+            continue;
+        }
         FrameHolder scaled = scaler_->convert(frame);
         if (scaled) {
             scaled.get()->pts = frame.get()->pts;
@@ -140,7 +154,8 @@ void RecordWorker::audioLoop() {
                 break;
             continue;
         }
-        audioEncoder_->encode(frame);
+        if (!recorder_->failed())
+            audioEncoder_->encode(frame);
         frame.reset();
     }
     audioError_ = !audioEncoder_->flush() || audioEncoder_->failed();

@@ -35,7 +35,9 @@ public:
     void start();
     // A picture whose pts is in microseconds since the recording began.
     void pushVideo(FrameHolder frame);
-    // An audio block as received: signed 16-bit interleaved, any rate.
+    // An audio block as received: signed 16-bit interleaved, at a rate and
+    // channel count PcmResampler::acceptsInput takes and of at most one
+    // second; other blocks are ignored.
     void pushAudio(FrameHolder frame);
     // Ends both threads after they have drained their queues. Returns once
     // both are joined.

@@ -34,6 +34,7 @@ protected:
                                  std::to_string(bits) + ":" + std::string(d, n));
             });
         listener_.SetCloseFunction([this] { ++closes_; });
+        listener_.onConnected(100, "127.0.0.1,5000");  // the phone
     }
 
     void Binary(const std::string& bytes) {
@@ -95,6 +96,35 @@ TEST_F(UDPDataListenerTest, WithoutCloseFunctionNothingHappens) {
     bare.onBinary(1, 1, nullptr, 0);
     EXPECT_EQ(videos, 0);
     EXPECT_EQ(bare.BufferedBytes(), 0u);
+}
+
+// After push-play the first peer is the phone: anything another peer sends,
+// a packet that would close the link included, is never looked at.
+TEST_F(UDPDataListenerTest, OnlyThePhonesPeerIsHeard) {
+    listener_.onConnected(101, "127.0.0.1,6000");
+    const std::string bad = Be32(7) + Be32(0) + Be32(0);
+    listener_.onBinary(101, 1, bad.data(), static_cast<int>(bad.size()));
+    listener_.onBinary(101, 1, "", 0);
+    const std::string intruder = VideoPacket(1, "intruder");
+    listener_.onBinary(101, 1, intruder.data(), static_cast<int>(intruder.size()));
+    Binary(VideoPacket(1, "phone"));
+    EXPECT_EQ(closes_.load(), 0);
+    EXPECT_EQ(Media(), (std::vector<std::string>{"v1:phone"}));
+    EXPECT_EQ(listener_.PhonePeer(), 100u);
+
+    // The phone's peer goes with half a packet sent; the next peer is the
+    // phone now and starts on a clean stream.
+    const std::string half = VideoPacket(1, "cut");
+    Binary(half.substr(0, 10));
+    listener_.onDisconnected(101, "127.0.0.1,6000");
+    EXPECT_EQ(listener_.PhonePeer(), 100u);
+    listener_.onDisconnected(100, "127.0.0.1,5000");
+    listener_.onConnected(102, "127.0.0.1,7000");
+    EXPECT_EQ(listener_.PhonePeer(), 102u);
+    EXPECT_EQ(listener_.BufferedBytes(), 0u);
+    const std::string again = VideoPacket(1, "back");
+    listener_.onBinary(102, 1, again.data(), static_cast<int>(again.size()));
+    EXPECT_EQ(Media(), (std::vector<std::string>{"v1:phone", "v1:back"}));
 }
 
 TEST_F(UDPDataListenerTest, NotificationsTolerateMissingTexts) {
