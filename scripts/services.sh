@@ -1,7 +1,9 @@
 #!/bin/sh
 # Starts what the tests need when it is not already there: an X server (Xvfb),
 # a PulseAudio daemon, and a PipeWire daemon with its session manager. Prints the environment to use, as shell assignments;
-# `scripts/services.sh stop` ends what an earlier call started.
+# `scripts/services.sh stop` ends what an earlier call started;
+# `scripts/services.sh start pipewire` starts only PipeWire (a test that needs
+# nothing else).
 set -eu
 if [ "${1:-start}" = "stop" ]; then
     STATE=${ZUCAM_SERVICES_STATE:-}
@@ -17,9 +19,10 @@ fi
 
 # Each start records only what it started itself, so a nested start/stop pair
 # never ends services an outer caller started.
+ONLY=${2:-}
 STATE=$(mktemp -d /tmp/zucam-services-XXXXXX)
 echo "ZUCAM_SERVICES_STATE=$STATE; export ZUCAM_SERVICES_STATE"
-if [ -z "${DISPLAY:-}" ]; then
+if [ "$ONLY" != pipewire ] && [ -z "${DISPLAY:-}" ]; then
     display=:93
     if ! [ -e /tmp/.X11-unix/X93 ]; then
         Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$STATE/xvfb.log" 2>&1 &
@@ -30,7 +33,7 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "DISPLAY=$display; export DISPLAY"
 fi
 
-if command -v pactl >/dev/null 2>&1 && ! timeout 5 pactl info >/dev/null 2>&1; then
+if [ "$ONLY" != pipewire ] && command -v pactl >/dev/null 2>&1 && ! timeout 5 pactl info >/dev/null 2>&1; then
     # As root PulseAudio warns that it should run in system mode; a per-user
     # daemon is what the tests want.
     if timeout 10 pulseaudio -D --exit-idle-time=-1 >"$STATE/pulse.log" 2>&1; then
@@ -53,8 +56,8 @@ wait_for() {
 }
 wireplumber_linked() { timeout 5 pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber'; }
 if command -v pipewire >/dev/null 2>&1 && command -v wireplumber >/dev/null 2>&1 && ! pw_answers; then
-    if [ -z "${PIPEWIRE_RUNTIME_DIR:-}" ] &&
-        ! { [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -d "$XDG_RUNTIME_DIR" ] && [ -w "$XDG_RUNTIME_DIR" ]; }; then
+    usable() { [ -n "$1" ] && [ -d "$1" ] && [ -w "$1" ]; }
+    if ! usable "${PIPEWIRE_RUNTIME_DIR:-${XDG_RUNTIME_DIR:-}}"; then
         PIPEWIRE_RUNTIME_DIR=$STATE/pipewire
         mkdir -m 700 "$PIPEWIRE_RUNTIME_DIR"
         export PIPEWIRE_RUNTIME_DIR

@@ -34,10 +34,40 @@ TEST(CameraOptions, DefaultsWaitForEverWithoutLimit) {
     EXPECT_FALSE(options.stats);
 }
 
+TEST(CameraOptions, CameraOutputsAndTheirFixedFormat) {
+    CameraOptions options;
+    std::string error;
+    ASSERT_EQ(Parse({}, &options, &error), CameraOptions::Parsed::Run) << error;
+    EXPECT_EQ(options.output, CameraOptions::Output::Auto) << "no output means --sink auto";
+    EXPECT_EQ(options.width, 1280);
+    EXPECT_EQ(options.height, 720);
+    EXPECT_EQ(options.fps, 30);
+    EXPECT_FALSE(options.verbose);
+
+    CameraOptions v4l2;
+    ASSERT_EQ(Parse({"--v4l2", "/dev/video7", "--size", "640x360", "--fps", "15", "--verbose"},
+                    &v4l2, &error),
+              CameraOptions::Parsed::Run)
+        << error;
+    EXPECT_EQ(v4l2.output, CameraOptions::Output::V4l2);
+    EXPECT_EQ(v4l2.v4l2Device, "/dev/video7");
+    EXPECT_EQ(v4l2.width, 640);
+    EXPECT_EQ(v4l2.height, 360);
+    EXPECT_TRUE(v4l2.verbose);
+
+    CameraOptions pipewire;
+    ASSERT_EQ(Parse({"--sink", "pipewire", "--pipewire"}, &pipewire, &error),
+              CameraOptions::Parsed::Run)
+        << "the same output twice is no conflict";
+    EXPECT_EQ(pipewire.output, CameraOptions::Output::PipeWire);
+    EXPECT_TRUE(pipewire.cameraOutput());
+}
+
 TEST(CameraOptions, HelpWinsOverEverythingElse) {
     CameraOptions options;
     std::string error;
-    EXPECT_EQ(Parse({"--frames", "x", "--help"}, &options, &error), CameraOptions::Parsed::Error);
+    EXPECT_EQ(Parse({"--frames", "x", "--help"}, &options, &error), CameraOptions::Parsed::Help);
+    EXPECT_EQ(Parse({"--bogus", "--version"}, &options, &error), CameraOptions::Parsed::Version);
     EXPECT_EQ(Parse({"-h"}, &options, &error), CameraOptions::Parsed::Help);
     EXPECT_EQ(Parse({"--y4m", "-", "--help"}, &options, &error), CameraOptions::Parsed::Help);
     std::string usage = CameraOptions::UsageText();
@@ -51,7 +81,6 @@ TEST(CameraOptions, BadCommandLinesSayWhy) {
         std::string mention;
     };
     const Case cases[] = {
-        {{}, "--y4m"},
         {{"--y4m"}, "needs a value"},
         {{"--y4m", ""}, "bad value"},
         {{"--y4m", "-", "--frames", "0"}, "--frames"},
@@ -63,7 +92,16 @@ TEST(CameraOptions, BadCommandLinesSayWhy) {
         {{"--y4m", "-", "--timeout", "inf"}, "--timeout"},
         {{"--y4m", "-", "--fps", "0"}, "--fps"},
         {{"--y4m", "-", "--pause-during-copy", "-1"}, "--pause-during-copy"},
-        {{"--y4m", "-", "--v4l2"}, "unknown option \"--v4l2\""},
+        {{"--y4m", "-", "--v4l2"}, "--v4l2 needs a value"},
+        {{"--y4m", "-", "--pipewire"}, "one output only"},
+        {{"--pipewire", "--v4l2", "/dev/video3"}, "one output only"},
+        {{"--sink", "v4l2"}, "auto or pipewire"},
+        {{"--size", "1281x720"}, "even sides"},
+        {{"--size", "1280"}, "--size"},
+        {{"--size", "8x8"}, "--size"},
+        {{"--size", "x720"}, "--size"},
+        {{"--pipewire", "--timeout", "3"}, "--y4m only"},
+        {{"--timeout", "3"}, "--y4m only"},
         {{"extra"}, "unknown option"},
     };
     for (const Case& c : cases) {
