@@ -21,6 +21,8 @@ public:
     virtual bool IsRecording() const = 0;
     // The name this computer shows on the phone.
     virtual std::string DeviceName() const = 0;
+    // Where screenshots and recordings go. Any thread.
+    virtual std::string SaveDir() const = 0;
     // The ADB tools object, created on first use (GUI thread only).
     virtual zu::QAdbTools* AdbTools() = 0;
     // Schedules the ADB tools object for deletion, if one exists.

@@ -2,6 +2,7 @@
 #include <QString>
 #include <cstdlib>
 
+#include "app-identity.h"
 #include "hublet/app-info.h"
 #include "hublet/interface.h"
 #include "hublet/value-store.h"
@@ -12,11 +13,11 @@
 
 namespace {
 
-constexpr char kAppName[] = "ZuCam";
-constexpr char kVersion[] = "1.0.7";
-constexpr char kBuildDate[] = "2023.07.13";
-constexpr char kWebSite[] = "https://zucam.example";
-constexpr char kTitle[] = "Zu虚拟摄像头";
+using app_identity::kAppName;
+using app_identity::kBuildDate;
+using app_identity::kTitle;
+using app_identity::kVersion;
+using app_identity::kWebSite;
 
 // Only the first argument is looked at, and only this exact spelling.
 bool IsUninstallRun(int argc, char** argv) {

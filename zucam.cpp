@@ -73,7 +73,7 @@ ZuCam* ZuCam::instance() {
 void ZuCam::LoadSettings() {
     settings_.LoadSettings();
     const AppSettings::Values& v = settings_.values;
-    saveDir = QString::fromStdString(v.saveDir);
+    SetSaveDir(QString::fromStdString(v.saveDir));
     deviceName = QString::fromStdString(v.deviceName);
     firstOpen = v.firstOpen;
     shotOpenDir = v.shotOpenDir;
@@ -235,6 +235,17 @@ void ZuCam::SetWindowStaysOnTop(bool onTop) {
     // Changing window flags hides the window; show it again.
     mainWindow->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     mainWindow->show();
+}
+
+void ZuCam::SetSaveDir(const QString& dir) {
+    saveDir = dir;
+    std::lock_guard<std::mutex> lock(saveDirMutex_);
+    saveDirForServers_ = dir.toStdString();
+}
+
+std::string ZuCam::SaveDir() const {
+    std::lock_guard<std::mutex> lock(saveDirMutex_);
+    return saveDirForServers_;
 }
 
 void ZuCam::SetUseHardwareRender(bool use) {

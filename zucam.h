@@ -45,6 +45,8 @@ public:
     // Interleaved signed 16-bit PCM (an audio frame's first plane), sampleCount
     // samples per channel; called on the thread that delivers audio.
     void WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleRate, int channels);
+    // Stores the save folder; the servers' threads read it through SaveDir.
+    void SetSaveDir(const QString& dir);
     void SetWindowStaysOnTop(bool onTop);
     void SetUseHardwareRender(bool use);
     void SetDeviceName(const QString& name);
@@ -58,6 +60,8 @@ public:
     // AppContext, for the connection servers.
     bool IsRecording() const override { return recording; }
     std::string DeviceName() const override;
+    // The folder last given to LoadSettings or SetSaveDir.
+    std::string SaveDir() const override;
     zu::QAdbTools* AdbTools() override;
     void ReleaseAdbTools() override;
     // Any thread: reaches the window's "UpdateVolumn" slot on the GUI thread.
@@ -108,6 +112,9 @@ private:
     AppSettings settings_;
     // Guards virtualMic between the GUI thread and the audio thread.
     std::mutex micMutex_;
+    // saveDir as the servers' threads see it.
+    mutable std::mutex saveDirMutex_;
+    std::string saveDirForServers_;
     // The tools handed to deleteLater: deleted at exit if the event loop
     // ended before it got to them.
     std::vector<QPointer<zu::QAdbTools>> releasedAdbTools_;

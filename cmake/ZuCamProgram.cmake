@@ -5,6 +5,7 @@ add_library(zucam_core STATIC
     ${CMAKE_SOURCE_DIR}/app-context.cpp
     ${CMAKE_SOURCE_DIR}/app-settings.cpp
     ${CMAKE_SOURCE_DIR}/host-system.cpp
+    ${CMAKE_SOURCE_DIR}/output-path.cpp
     ${CMAKE_SOURCE_DIR}/value-qt.cpp
 )
 target_include_directories(zucam_core PUBLIC ${CMAKE_SOURCE_DIR})
@@ -33,10 +34,9 @@ zucam_warnings(zucam)
 # zucamd share them.
 add_library(zucam_media STATIC
     ${CMAKE_SOURCE_DIR}/last-picture-store.cpp
-    ${CMAKE_SOURCE_DIR}/output-path.cpp
     ${CMAKE_SOURCE_DIR}/recording-controller.cpp
     ${CMAKE_SOURCE_DIR}/screenshot-writer.cpp
 )
 target_include_directories(zucam_media PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(zucam_media PUBLIC recorder ffmpeg hublet platform Qt5::Gui)
+target_link_libraries(zucam_media PUBLIC zucam_core recorder ffmpeg hublet platform Qt5::Gui)
 zucam_warnings(zucam_media)

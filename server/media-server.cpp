@@ -60,6 +60,10 @@ int MediaServer::Port() const {
     return server_ ? server_->CmdPort() : 0;
 }
 
+bool MediaServer::StreamIsUdp() const {
+    return server_ && server_->StreamIsUdp();
+}
+
 std::vector<std::string> MediaServer::AnnounceAddresses(
     const std::vector<platform::NetworkAdapter>& adapters) {
     std::vector<std::string> ips;

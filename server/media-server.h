@@ -41,6 +41,8 @@ public:
 
     // The command port actually listened on (useful with Start(0)); 0 when not started.
     int Port() const;
+    // Whether the connected phone streams over Zup2p (false: TCP). Any thread.
+    bool StreamIsUdp() const;
     // The media side of the connection (decoder settings, packet observer).
     PhoneMediaHandler& Media() { return media_; }
 

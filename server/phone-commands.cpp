@@ -4,6 +4,7 @@
 
 #include "app-context.h"
 #include "hublet/log-sink.h"
+#include "output-path.h"
 #include "server/media-callback.h"
 
 namespace {
@@ -19,6 +20,8 @@ bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
                 actions.stopRecord();
             return true;
         case 1:
+            if (actions.canSave && !actions.canSave(output_path::kRecordName))
+                return false;
             (*reply)["state"] = Json::UInt(1);
             if (actions.startRecord)
                 actions.startRecord();
@@ -34,6 +37,18 @@ bool HandleRecordCommand(const Json::Value& data, Json::Value* reply,
 }
 
 }  // namespace
+
+bool CanSaveInHostFolder(const char* nameTemplate) {
+    AppContext* app = AppContext::instance();
+    if (!app)
+        return false;
+    const std::string dir = app->SaveDir();
+    std::string message;
+    if (output_path::Check(dir, output_path::Compose(dir, nameTemplate), &message))
+        return true;
+    BG_LOGE("%s (%s)", message.c_str(), dir.c_str());
+    return false;
+}
 
 PhoneCommandActions OwnerActions(MediaCallback* callback) {
     PhoneCommandActions actions;
@@ -53,6 +68,7 @@ PhoneCommandActions OwnerActions(MediaCallback* callback) {
         AppContext* app = AppContext::instance();
         return app && app->IsRecording();
     };
+    actions.canSave = [](const char* nameTemplate) { return CanSaveInHostFolder(nameTemplate); };
     return actions;
 }
 
@@ -65,6 +81,8 @@ bool HandlePhoneCommand(int type, const Json::Value& data, Json::Value* reply,
         switch (type) {
             case 4:
                 if (!actions.screenshot)
+                    return false;
+                if (actions.canSave && !actions.canSave(output_path::kShotName))
                     return false;
                 actions.screenshot();
                 return true;

@@ -12,12 +12,22 @@ struct PhoneCommandActions {
     std::function<void()> stopRecord;   // 5, "type" 0
     std::function<bool()> isRecording;  // 5, "type" 2
     std::function<void()> hold;         // 6
+    // Asked before a screenshot or a recording start is answered: false
+    // (with the reason logged) makes it a failure reply, so the phone never
+    // hears of a success that writes nothing. Empty: not asked.
+    std::function<bool(const char* nameTemplate)> canSave;
 };
 
 class MediaCallback;
 
+// Whether a file named after `nameTemplate` (output_path::kShotName or
+// kRecordName) can be written in the host's save folder: it exists and the
+// screenshot's write test passes. Logs the reason when not.
+bool CanSaveInHostFolder(const char* nameTemplate);
+
 // Screenshot and record commands go to `callback`; the record query reads the
-// host's recording flag. `hold` is left empty.
+// host's recording flag, and the save folder is the host's. `hold` is left
+// empty.
 PhoneCommandActions OwnerActions(MediaCallback* callback);
 
 // Handles one command the stream server does not consume itself. `reply` is

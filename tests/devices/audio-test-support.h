@@ -19,6 +19,7 @@ public:
 
     bool IsRecording() const override { return false; }
     std::string DeviceName() const override { return "test"; }
+    std::string SaveDir() const override { return std::string(); }
     zu::QAdbTools* AdbTools() override { return nullptr; }
     void ReleaseAdbTools() override {}
     void UpdateVolumn(int level) override;

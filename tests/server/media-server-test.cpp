@@ -17,9 +17,11 @@ extern "C" {
 
 #include "app-context.h"
 #include "platform/client-socket.h"
+#include "platform/files.h"
 #include "platform/network-interfaces.h"
 #include "tests/server/fake-media-callback.h"
 #include "tests/server/loopback-phone.h"
+#include "tests/support/temp-dir.h"
 #include "tests/support/test-host.h"
 #include "tools/phone-sim/command-channel.h"
 #include "tools/phone-sim/packet-builder.h"
@@ -36,6 +38,9 @@ public:
     bool recording = false;
     bool IsRecording() const override { return recording; }
     std::string DeviceName() const override { return "Desk"; }
+    zutest::TempDir folder;
+    std::string saveDir = folder.path();
+    std::string SaveDir() const override { return saveDir; }
     zu::QAdbTools* AdbTools() override { return nullptr; }
     void ReleaseAdbTools() override {}
     void UpdateVolumn(int) override {}
@@ -215,6 +220,39 @@ TEST_F(MediaServerTest, ScreenshotCommandReachesTheOwner) {
     text = phone.Request(R"({"type":4,"data":{}})");
     EXPECT_EQ(text, "{\"type\":0,\"version\":\"1.0\"}\n");
     EXPECT_TRUE(callback_.waitEvent("screenshot", kWaitMs));
+}
+
+TEST_F(MediaServerTest, SaveFolderThatCannotTakeFilesFailsScreenshotAndRecordStart) {
+    const std::string file = app_.folder.file("a-file");
+    ASSERT_GT(platform::WriteWholeFile(file, "x"), 0);
+    const struct {
+        std::string dir;
+        const char* logged;
+    } folders[] = {{app_.folder.file("missing"), "输出目录不存在"}, {file, "输出目录无法写入"}};
+    for (const auto& folder : folders) {
+        app_.saveDir = folder.dir;
+        for (const char* request : {R"({"type":4,"data":{}})", R"({"type":5,"data":{"type":1}})"}) {
+            host_.clear();
+            Phone phone;
+            ASSERT_TRUE(phone.Connect(port_));
+            EXPECT_EQ(phone.Request(request), "{\"type\":1,\"version\":\"1.0\"}\n") << request;
+            EXPECT_TRUE(phone.WaitClosed());
+            EXPECT_TRUE(host_.contains(folder.logged)) << folder.dir;
+        }
+        // Stopping and asking need no folder.
+        Phone phone;
+        ASSERT_TRUE(phone.Connect(port_));
+        EXPECT_EQ(phone.Request(R"({"type":5,"data":{"type":0}})"),
+                  "{\"data\":{\"state\":0},\"type\":0,\"version\":\"1.0\"}\n");
+        // Hangs up, so the next phone finds the port free.
+        phone.Request(R"({"type":2,"data":{}})");
+        EXPECT_TRUE(phone.WaitClosed());
+    }
+    // The owner hears of a request before the phone gets its reply.
+    for (const std::string& event : callback_.events()) {
+        EXPECT_NE(event, "screenshot");
+        EXPECT_NE(event, "record-start");
+    }
 }
 
 TEST_F(MediaServerTest, MalformedCommandDataIsRefusedAndLogged) {

@@ -54,6 +54,9 @@ public:
 
     bool IsRecording() const override { return recording; }
     std::string DeviceName() const override { return "Desk"; }
+    zutest::TempDir folder;
+    std::string saveDir = folder.path();
+    std::string SaveDir() const override { return saveDir; }
     zu::QAdbTools* AdbTools() override {
         if (!tools && !adbPath.empty())
             tools = new zu::QAdbTools(adbPath);

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QStandardPaths>
 #include <QTimer>
 
 extern "C" {
@@ -15,6 +17,8 @@ extern "C" {
 #include "devices/virtaul-audio-device-manager.h"
 #include "devices/virtual-camera-queue.h"
 #include "hublet/log-sink.h"
+#include "output-path.h"
+#include "platform/network-interfaces.h"
 #include "screenshot-writer.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
@@ -35,22 +39,75 @@ HeadlessHost::~HeadlessHost() {
     AppContext::setInstance(nullptr);
 }
 
-bool HeadlessHost::Start(std::string* error) {
+int HeadlessHost::Start() {
     settings_.LoadSettings();
     saveDir_ = options_.saveDir.empty() ? settings_.values.saveDir : options_.saveDir;
+    if (!CheckSaveDir() && !options_.saveDir.empty())
+        return 2;
     if (settings_.values.useHardwareDecoder)
         HardwareCodecDetector::instance()->detect();
-
-    cameraQueue_ = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
-    if (!cameraQueue_) {
-        BG_LOGW(
-            "the virtual camera queue cannot be opened (is another ZuCam running?); "
-            "pictures are not served as a camera");
-    }
+    if (!options_.noCamera && !OpenCameraQueue())
+        return 1;
     feeder_.setQueue(cameraQueue_.get());
     if (options_.virtualMic)
         OpenVirtualMic();
-    return options_.usb ? StartUsbServer(error) : StartServer(error);
+    if (!(options_.usb ? StartUsbServer() : StartServer()))
+        return 1;
+    ReportListening();
+    return 0;
+}
+
+bool HeadlessHost::CheckSaveDir() {
+    std::string why;
+    if (output_path::Check(saveDir_, output_path::Compose(saveDir_, output_path::kShotName), &why))
+        return true;
+    BG_LOGE("%s (%s)", why.c_str(), saveDir_.c_str());
+    const bool missing = why == output_path::kMsgNoDirectory;
+    terminal_.Problem(TerminalReport::SaveDirUnusable(
+        saveDir_, missing ? "no such folder" : "it cannot be written to"));
+    return false;
+}
+
+bool HeadlessHost::OpenCameraQueue() {
+    auto queue = std::make_unique<VirtualCameraQueue>(true);
+    if (queue->open(VirtualCameraQueue::kSlotCapacity)) {
+        cameraQueue_ = std::move(queue);
+        return true;
+    }
+    const bool busy = queue->lastOpenStatus() == platform::SharedMemory::Status::Busy;
+    BG_LOGE("the virtual camera queue cannot be opened: %s", queue->lastError().c_str());
+    queue->close();
+    if (busy) {
+        terminal_.Problem(TerminalReport::CameraInUse());
+    } else {
+        terminal_.Problem("the camera queue cannot be made (" + queue->lastError() +
+                          "); run with --no-camera to serve a phone without the camera");
+    }
+    return false;
+}
+
+// Where QAdbTools looks: beside zucamd, then on PATH.
+bool HeadlessHost::AdbAvailable() {
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/adb");
+    if (QFileInfo(beside).isExecutable())
+        return true;
+    return !QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty();
+}
+
+void HeadlessHost::ReportListening() {
+    const std::string port = std::to_string(options_.port);
+    std::vector<std::string> endpoints;
+    if (!options_.usb) {
+        for (const std::string& ip :
+             MediaServer::AnnounceAddresses(platform::ListNetworkAdapters())) {
+            endpoints.push_back(ip + ":" + port);
+        }
+    }
+    // Programs on this computer (zucam-phone-sim, and adb reverse for USB).
+    endpoints.push_back("127.0.0.1:" + port);
+    terminal_.Listening(endpoints, options_.usb, DeviceName());
+    if (options_.usb && !AdbAvailable())
+        terminal_.AdbMissing();
 }
 
 void HeadlessHost::OpenVirtualMic() {
@@ -84,13 +141,13 @@ void HeadlessHost::WriteVirtualMic(const FrameHolder& frame) {
                     f->ch_layout.nb_channels);
 }
 
-bool HeadlessHost::StartUsbServer(std::string* error) {
+bool HeadlessHost::StartUsbServer() {
     usbServer_ = USBServer::Create(this);
     connect(usbServer_.get(), &USBServer::sig_DecoderInitFailed, this,
             &HeadlessHost::ShowDecoderFailure, Qt::QueuedConnection);
     if (!usbServer_->Start(options_.port)) {
-        *error = "无法启动USB传输服务，由于" + std::to_string(options_.port) + "端口被占用";
-        BG_LOGE("%s", error->c_str());
+        BG_LOGE("无法启动USB传输服务，由于%d端口被占用", options_.port);
+        terminal_.Problem(TerminalReport::PortInUse(options_.port));
         usbServer_.reset();
         return false;
     }
@@ -98,13 +155,13 @@ bool HeadlessHost::StartUsbServer(std::string* error) {
     return true;
 }
 
-bool HeadlessHost::StartServer(std::string* error) {
+bool HeadlessHost::StartServer() {
     mediaServer_ = MediaServer::Create(this);
     connect(mediaServer_.get(), &MediaServer::sig_DecoderInitFailed, this,
             &HeadlessHost::ShowDecoderFailure, Qt::QueuedConnection);
     if (!mediaServer_->Start(options_.port)) {
-        *error = "无法启动媒体传输服务，由于" + std::to_string(options_.port) + "端口被占用";
-        BG_LOGE("%s", error->c_str());
+        BG_LOGE("无法启动媒体传输服务，由于%d端口被占用", options_.port);
+        terminal_.Problem(TerminalReport::PortInUse(options_.port));
         mediaServer_.reset();
         return false;
     }
@@ -139,7 +196,7 @@ void HeadlessHost::Shutdown() {
         delete tools;
     }
     adbTools_ = nullptr;
-    recording_.Stop();
+    StopRecord();
     {
         std::lock_guard<std::mutex> lock(vmicMutex_);
         vmic_.reset();
@@ -157,6 +214,10 @@ bool HeadlessHost::IsRecording() const {
 
 std::string HeadlessHost::DeviceName() const {
     return settings_.values.deviceName;
+}
+
+std::string HeadlessHost::SaveDir() const {
+    return saveDir_;
 }
 
 zu::QAdbTools* HeadlessHost::AdbTools() {
@@ -184,6 +245,10 @@ bool HeadlessHost::PlayAudio() const {
 
 void HeadlessHost::OnClientConnected(const char* name) {
     BG_LOGI("OnClientConnnectd, device:[%s]", name);
+    const bool udp = mediaServer_ && mediaServer_->StreamIsUdp();
+    terminal_.PhoneConnected(name ? name : "", options_.usb ? "TCP through the USB cable"
+                                               : udp        ? "Zup2p"
+                                                            : "TCP");
     // A phone back within the hold keeps its picture and recording state.
     disconnectPending_ = false;
     firstPictureLogged_ = false;
@@ -192,6 +257,7 @@ void HeadlessHost::OnClientConnected(const char* name) {
 
 void HeadlessHost::OnClientDisconnected() {
     BG_LOGI("OnClientDisconnnectd");
+    terminal_.PhoneGone(false, 0);
     MarkPhoneGone();
     QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, "SwitchToWaitConnection", Qt::QueuedConnection);
@@ -205,6 +271,7 @@ void HeadlessHost::MarkPhoneGone() {
 
 void HeadlessHost::OnClientDisconnectedDelay() {
     BG_LOGI("OnClientDisconnnectd_Delay");
+    terminal_.PhoneGone(true, kDelayedDisconnectMs / 1000);
     QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, "SwitchToWaitConnectionDelay", Qt::QueuedConnection);
 }
@@ -212,6 +279,7 @@ void HeadlessHost::OnClientDisconnectedDelay() {
 void HeadlessHost::OnVideoFrame(const FrameHolder& frame) {
     if (!firstPictureLogged_.exchange(true)) {
         BG_LOGI("first picture %dx%d", frame.width(), frame.height());
+        terminal_.FirstPicture(frame.width(), frame.height());
     }
     feeder_.Feed(frame);
     recording_.PushVideo(frame);
@@ -241,16 +309,21 @@ void HeadlessHost::ScreenShot() {
     std::string message;
     bool started = ScreenshotWriter::Start(
         lastPicture_.Take(), saveDir_,
-        [](const std::string& path) {
+        [this](const std::string& path) {
             if (path.empty()) {
-                BG_LOGE("截图失败");
+                BG_LOGE("%s", output_path::kMsgShotFailed);
+                terminal_.Problem("screenshot failed: " +
+                                  TerminalReport::Explain(output_path::kMsgShotFailed));
             } else {
                 BG_LOGI("screenshot saved: %s", path.c_str());
+                terminal_.Screenshot(path);
             }
         },
         &message);
-    if (!started)
+    if (!started) {
         BG_LOGE("%s", message.c_str());
+        terminal_.Problem("screenshot failed: " + TerminalReport::Explain(message));
+    }
 }
 
 void HeadlessHost::StartRecord() {
@@ -258,19 +331,28 @@ void HeadlessHost::StartRecord() {
     int height = 0;
     lastPicture_.Size(&width, &height);
     std::string message;
-    if (recording_.Start(saveDir_, width, height, &message) ==
-        RecordingController::StartResult::kFailed) {
-        BG_LOGE("%s", message.c_str());
+    switch (recording_.Start(saveDir_, width, height, &message)) {
+        case RecordingController::StartResult::kStarted:
+            terminal_.RecordingStarted(recording_.RecordPath());
+            break;
+        case RecordingController::StartResult::kAlreadyRecording:
+            break;
+        case RecordingController::StartResult::kFailed:
+            BG_LOGE("%s", message.c_str());
+            terminal_.Problem("recording failed: " + TerminalReport::Explain(message));
+            break;
     }
 }
 
 void HeadlessHost::StopRecord() {
-    recording_.Stop();
+    const std::string path = recording_.Stop();
+    if (!path.empty())
+        terminal_.RecordingStopped(path);
 }
 
 void HeadlessHost::SwitchToWaitConnection() {
     disconnectPending_ = false;
-    recording_.Stop();
+    StopRecord();
     Announce();
 }
 
@@ -285,6 +367,7 @@ void HeadlessHost::SwitchToWaitConnectionDelay() {
         // The phone did not come back: what an immediate disconnection does
         // at once happens now.
         BG_LOGI("the held picture is released: the phone did not come back");
+        terminal_.HoldRanOut();
         MarkPhoneGone();
         SwitchToWaitConnection();
     });

@@ -14,6 +14,7 @@
 #include "last-picture-store.h"
 #include "recording-controller.h"
 #include "server/media-callback.h"
+#include "tools/zucamd/terminal-report.h"
 #include "tools/zucamd/zucamd-options.h"
 
 class MediaServer;
@@ -33,9 +34,10 @@ public:
     explicit HeadlessHost(const ZucamdOptions& options);
     ~HeadlessHost() override;
 
-    // Loads the settings, opens the camera queue and starts serving. False
-    // with a message when the server cannot start.
-    bool Start(std::string* error);
+    // Loads the settings, opens the camera queue and starts serving. 0 when
+    // it serves; otherwise the exit code (2: a --save-dir it cannot write to;
+    // 1: the camera or the port is taken), the reason told on the terminal.
+    int Start();
     // Stops serving: the server goes first, then any recording, then the
     // camera queue is marked stopped and removed.
     void Shutdown();
@@ -43,6 +45,7 @@ public:
     // AppContext
     bool IsRecording() const override;
     std::string DeviceName() const override;
+    std::string SaveDir() const override;
     zu::QAdbTools* AdbTools() override;
     void ReleaseAdbTools() override;
     void UpdateVolumn(int level) override;
@@ -68,8 +71,14 @@ private slots:
     void ShowDecoderFailure(const QString& text);
 
 private:
-    bool StartServer(std::string* error);
-    bool StartUsbServer(std::string* error);
+    bool StartServer();
+    bool StartUsbServer();
+    // The save folder takes files: the screenshot's write test.
+    bool CheckSaveDir();
+    // False when another writer owns the queue or it cannot be made.
+    bool OpenCameraQueue();
+    void ReportListening();
+    static bool AdbAvailable();
     void OpenVirtualMic();
     void WriteVirtualMic(const FrameHolder& frame);
     void Announce();
@@ -77,6 +86,7 @@ private:
     void MarkPhoneGone();
 
     ZucamdOptions options_;
+    TerminalReport terminal_;
     AppSettings settings_;
     std::string saveDir_;
     std::unique_ptr<VirtualCameraQueue> cameraQueue_;

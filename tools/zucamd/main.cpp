@@ -5,11 +5,28 @@
 #include <cstdlib>
 #include <string>
 
+#include "app-identity.h"
 #include "hublet/interface.h"
+#include "hublet/log-sink.h"
 #include "platform/network-startup.h"
 #include "platform/stop-request.h"
 #include "tools/zucamd/headless-host.h"
 #include "tools/zucamd/zucamd-options.h"
+
+namespace {
+
+// Quiet unless asked: the log lines and the prints meant for developers go
+// to the log file, and the terminal keeps the lines meant for people.
+void QuietTerminal(const ZucamdOptions& options) {
+    if (options.verbose || !CD || !CD->logSink)
+        return;
+    if (!CD->logSink->divertStandardError()) {
+        std::fprintf(stderr, "zucamd: the log file %s cannot be written; logging here instead\n",
+                     CD->logSink->path().c_str());
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ZucamdOptions options;
@@ -22,19 +39,23 @@ int main(int argc, char** argv) {
         std::fputs(ZucamdOptions::Usage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("zucamd %s (%s)\n", app_identity::kVersion, app_identity::kAppName);
+        return 0;
+    }
     platform::NetworkStartup network;
     bg::InitBridge(argc, argv);
     std::atexit(bg::UninitBridge);
+    QuietTerminal(options);
 
     int code = 0;
     {
         QCoreApplication app(argc, argv);
         platform::CatchStopSignals();
         HeadlessHost host(options);
-        if (!host.Start(&error)) {
-            std::fprintf(stderr, "zucamd: %s\n", error.c_str());
-            return 1;
-        }
+        code = host.Start();
+        if (code != 0)
+            return code;
         // SIGINT/SIGTERM only raise a flag; the main thread notices it here
         // and leaves the event loop so everything is torn down in order.
         QTimer stopPoll;

@@ -31,6 +31,12 @@ bool ZucamdOptions::Parse(int argc, char** argv, std::string* error) {
         };
         if (arg == "--help" || arg == "-h") {
             help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else if (arg == "--verbose" || arg == "-v") {
+            verbose = true;
+        } else if (arg == "--no-camera") {
+            noCamera = true;
         } else if (arg == "--port") {
             std::string v;
             if (!value(&v))
@@ -79,7 +85,13 @@ std::string ZucamdOptions::Usage() {
            "  --usb            serve a phone on the USB cable through adb reverse\n"
            "                   instead of Wi-Fi (no announcements)\n"
            "  --vmic           open the virtual microphone (installs the PulseAudio\n"
-           "                   source ZuAudioDevice when it is missing)\n"
+           "                   source ZuAudioDevice when it is missing, and removes\n"
+           "                   it again at exit)\n"
+           "  --no-camera      serve the phone without feeding the camera (for a\n"
+           "                   second zucamd beside one that owns the camera)\n"
+           "  -v, --verbose    also show the log and the debug prints on the terminal\n"
+           "                   (by default they only go to the log file)\n"
+           "  --version        the version\n"
            "  --help           this text\n"
            "\n"
            "Settings: ${XDG_CONFIG_HOME:-~/.config}/ZuCam/settings.json\n"

@@ -9,7 +9,10 @@ struct ZucamdOptions {
     std::string saveDir;  // empty: the "cfg_save_dir" setting
     bool usb = false;
     bool virtualMic = false;
+    bool noCamera = false;
+    bool verbose = false;
     bool help = false;
+    bool version = false;
 
     // Parses argv; false with a message in *error for a bad command line.
     bool Parse(int argc, char** argv, std::string* error);

@@ -150,7 +150,7 @@ bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
     if (!Start(zucamd, dir, "zucamd", argv, extraEnv))
         return false;
     // Generous: a sanitizer build on a busy machine starts slowly.
-    return WaitForText(dir.file("zucamd.err"), "serving Wi-Fi phones", 30000);
+    return WaitForText(e2e::ZucamdLog(dir), "serving Wi-Fi phones", 30000);
 }
 
 int Stop(platform::ChildProcess* child, int timeoutMs) {

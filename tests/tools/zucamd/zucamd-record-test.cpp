@@ -77,7 +77,7 @@ protected:
         return phone.wait(kPhoneLimitMs);
     }
 
-    std::string ZucamdLog() const { return e2e::ReadText(dir_.file("zucamd.err")); }
+    std::string ZucamdLog() const { return e2e::ReadText(e2e::ZucamdLog(dir_)); }
     std::string PhoneOutput() const { return e2e::ReadText(dir_.file("phone.out")); }
 
     // The one recording in the save directory, or "" (with a failure) when
@@ -139,7 +139,7 @@ TEST_F(ZucamdRecordTest, PhoneCommandsRecordH264AndAacAsPromised) {
     EXPECT_EQ(e2e::CountOf(replies, "record-query: accepted, state 1 (recording)"), 1) << replies;
     EXPECT_EQ(e2e::CountOf(replies, "record-query: accepted, state 0 (not recording)"), 1)
         << replies;
-    ASSERT_TRUE(e2e::WaitForText(dir_.file("zucamd.err"), "recording finished", kLogLimitMs));
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "recording finished", kLogLimitMs));
 
     const std::string path = OnlyRecording();
     ASSERT_FALSE(path.empty());
@@ -192,7 +192,7 @@ TEST_F(ZucamdRecordTest, RecordingWithoutPhoneAudioHasOnlyVideoForItsWholeLength
                         "record-start@1", "--command", "record-stop@11"}),
               0)
         << e2e::ReadText(dir_.file("phone.err"));
-    ASSERT_TRUE(e2e::WaitForText(dir_.file("zucamd.err"), "recording finished", kLogLimitMs));
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "recording finished", kLogLimitMs));
 
     const std::string path = OnlyRecording();
     ASSERT_FALSE(path.empty());
@@ -225,14 +225,13 @@ TEST_P(ZucamdRecordDisconnectTest, RecordingEndsCleanlyWhenThePhoneGoes) {
                    Phone({"--pattern", "640x360@30", "--tone", std::to_string(kToneHz), "--rate",
                           std::to_string(kRecordRate), "--channels", "2", "--duration",
                           killed ? "60" : "6", "--command", "record-start@1"})));
-    ASSERT_TRUE(e2e::WaitForText(dir_.file("zucamd.err"), "recording to", kLogLimitMs))
-        << ZucamdLog();
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "recording to", kLogLimitMs)) << ZucamdLog();
     if (killed) {
         std::this_thread::sleep_for(std::chrono::seconds(5));
         ASSERT_TRUE(phone.signal(true));
     }
     EXPECT_NE(phone.wait(kPhoneLimitMs), -1);
-    ASSERT_TRUE(e2e::WaitForText(dir_.file("zucamd.err"), "recording finished", kLogLimitMs))
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "recording finished", kLogLimitMs))
         << ZucamdLog();
 
     const std::string path = OnlyRecording();

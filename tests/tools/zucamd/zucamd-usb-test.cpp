@@ -118,7 +118,7 @@ protected:
             &zucamd_, dir_, "zucamd",
             {e2e::Bin("zucamd"), "--usb", "--no-announce", "--save-dir", dir_.path()},
             {{"PATH", path_}}, &zucamdPid_))
-            << e2e::ReadText(dir_.file("zucamd.err"));
+            << e2e::ReadText(e2e::ZucamdLog(dir_));
     }
 
     // Waits until the fake has been called with `call` at least `times` times.
@@ -160,10 +160,10 @@ protected:
 TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
     StartZucamd();
     ASSERT_TRUE(
-        e2e::WaitForText(dir_.file("zucamd.err"), "zucamd serving USB phones on port 11080", 15000))
-        << e2e::ReadText(dir_.file("zucamd.err"));
+        e2e::WaitForText(e2e::ZucamdLog(dir_), "zucamd serving USB phones on port 11080", 15000))
+        << e2e::ReadText(e2e::ZucamdLog(dir_));
     // The queue is machine-wide: pictures from another ZuCam would prove nothing.
-    ASSERT_EQ(e2e::ReadText(dir_.file("zucamd.err")).find("camera queue cannot be opened"),
+    ASSERT_EQ(e2e::ReadText(e2e::ZucamdLog(dir_)).find("camera queue cannot be opened"),
               std::string::npos)
         << "another ZuCam holds the camera queue";
     // The scan finds the phone and maps its port 10080 to ours.
@@ -230,7 +230,7 @@ TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
     // mapping (on all devices: no serial). Whether the queue went is not
     // asked here: another ZuCam on the machine may hold the name by now.
     ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
-    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(dir_.file("zucamd.err"));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
     const std::vector<std::string> calls = adb_.calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), kRemoveAll) << Calls();
@@ -248,10 +248,9 @@ TEST_F(ZucamdUsbTest, OccupiedPortIsReportedAndNothingIsMapped) {
     ASSERT_TRUE(occupant.listen("0.0.0.0", 11080, &error)) << error;
     StartZucamd();
     EXPECT_EQ(zucamd_.wait(15000), 1);
-    EXPECT_NE(
-        e2e::ReadText(dir_.file("zucamd.err")).find("无法启动USB传输服务，由于11080端口被占用"),
-        std::string::npos)
-        << e2e::ReadText(dir_.file("zucamd.err"));
+    EXPECT_NE(e2e::ReadText(e2e::ZucamdLog(dir_)).find("无法启动USB传输服务，由于11080端口被占用"),
+              std::string::npos)
+        << e2e::ReadText(e2e::ZucamdLog(dir_));
     // Nothing listens, so no phone may be pointed here.
     EXPECT_TRUE(adb_.calls().empty()) << Calls();
 }

@@ -154,7 +154,7 @@ protected:
         removeAudioDriver(kToolLimitMs);
         ASSERT_FALSE(findAudioDriver(kToolLimitMs));
         ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_, {"--vmic"}, kZucamdEnv)) << ZucamdLog();
-        ASSERT_TRUE(e2e::WaitForText(dir_.file("zucamd.err"), "virtual microphone open", 20000))
+        ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "virtual microphone open", 20000))
             << ZucamdLog();
     }
 
@@ -168,7 +168,7 @@ protected:
         platform::SetEnv("XDG_RUNTIME_DIR", savedRuntime_);
     }
 
-    std::string ZucamdLog() const { return e2e::ReadText(dir_.file("zucamd.err")); }
+    std::string ZucamdLog() const { return e2e::ReadText(e2e::ZucamdLog(dir_)); }
 
     // Streams a 44.1 kHz stereo tone beside a small picture for kToneSeconds.
     bool StartPhone(platform::ChildProcess* phone) {

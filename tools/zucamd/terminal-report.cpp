@@ -1,0 +1,129 @@
+#include "tools/zucamd/terminal-report.h"
+
+#include <cstdio>
+
+#include "output-path.h"
+#include "platform/log-output.h"
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+void TerminalReport::Listening(const std::vector<std::string>& endpoints, bool usb,
+                               const std::string& name) {
+    Event("zucamd: listening on " + Joined(endpoints) +
+          (usb ? " for a phone on the USB cable" : " as \"" + name + "\""));
+    if (usb) {
+        Event(
+            "zucamd: next: plug in an Android phone with USB debugging on (Settings > Developer "
+            "options), allow this computer on the phone, then open the ZuCam app");
+    } else {
+        Event(
+            "zucamd: next: open the ZuCam app on a phone in the same network and pick this "
+            "computer, or try without a phone: zucam-phone-sim --pattern 1280x720@30");
+    }
+}
+
+void TerminalReport::AdbMissing() {
+    Problem(
+        "adb is not installed, so no USB phone can be reached: install it (apt-get install adb) "
+        "or put adb beside zucamd; zucamd keeps looking");
+}
+
+void TerminalReport::PhoneConnected(const std::string& name, const char* transport) {
+    Event("zucamd: phone \"" + name + "\" connected (" + transport + ")");
+}
+
+void TerminalReport::FirstPicture(int width, int height) {
+    Event("zucamd: first picture " + std::to_string(width) + "x" + std::to_string(height) +
+          ", the camera is live");
+}
+
+void TerminalReport::PhoneGone(bool pictureKept, int holdSeconds) {
+    if (pictureKept) {
+        Event("zucamd: phone gone; its last picture stays for " + std::to_string(holdSeconds) +
+              " s in case it comes back");
+    } else {
+        Event("zucamd: phone gone; waiting for the next one");
+    }
+}
+
+void TerminalReport::HoldRanOut() {
+    Event("zucamd: the phone did not come back; camera stopped, waiting for the next phone");
+}
+
+void TerminalReport::RecordingStarted(const std::string& path) {
+    Event("zucamd: recording to " + path);
+}
+
+void TerminalReport::RecordingStopped(const std::string& path) {
+    Event("zucamd: recording saved: " + path);
+}
+
+void TerminalReport::Screenshot(const std::string& path) {
+    Event("zucamd: screenshot saved: " + path);
+}
+
+void TerminalReport::Problem(const std::string& text) {
+    const std::string line = "zucamd: " + text;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.push_back(line);
+    }
+    platform::WriteTerminal(line + "\n");
+}
+
+std::vector<std::string> TerminalReport::lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+}
+
+std::string TerminalReport::Explain(const std::string& message) {
+    static const struct {
+        const char* text;
+        const char* english;
+    } kTable[] = {
+        {output_path::kMsgNoPicture, "no picture has arrived yet"},
+        {output_path::kMsgNoDirectory, "the save folder does not exist (see --save-dir)"},
+        {output_path::kMsgNotWritable, "the save folder cannot be written to (see --save-dir)"},
+        {output_path::kMsgShotFailed, "the picture could not be written"},
+        {output_path::kMsgRecordFailed, "the recording could not be started (see the log)"},
+    };
+    for (const auto& entry : kTable) {
+        if (message == entry.text)
+            return entry.english;
+    }
+    return message;
+}
+
+std::string TerminalReport::PortInUse(int port) {
+    return "port " + std::to_string(port) + " is in use (another zucamd or ZuCam?); stop it or " +
+           "try --port N";
+}
+
+std::string TerminalReport::CameraInUse() {
+    return "the camera is already fed by another ZuCam or zucamd; stop it first, or run with "
+           "--no-camera to serve a phone without the camera";
+}
+
+std::string TerminalReport::SaveDirUnusable(const std::string& dir, const std::string& why) {
+    return "cannot save screenshots and recordings in " + dir + " (" + why +
+           "); give a folder you can write to with --save-dir DIR";
+}
+
+void TerminalReport::Event(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
