@@ -3,6 +3,7 @@
 # object and the single-instance guard; `zucam` is the program.
 add_library(zucam_core STATIC
     ${CMAKE_SOURCE_DIR}/app-context.cpp
+    ${CMAKE_SOURCE_DIR}/camera-output-process.cpp
     ${CMAKE_SOURCE_DIR}/app-settings.cpp
     ${CMAKE_SOURCE_DIR}/host-system.cpp
     ${CMAKE_SOURCE_DIR}/output-path.cpp

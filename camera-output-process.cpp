@@ -1,0 +1,137 @@
+#include "camera-output-process.h"
+
+#include <chrono>
+#include <fstream>
+
+#include "hublet/log-sink.h"
+#include "platform/child-process.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr const char* kProgramName = "zucam-camera";
+constexpr int kGraceMs = 3000;
+// zucam-camera's exit codes for conditions a restart cannot change: a
+// --v4l2 device that cannot serve, and no camera output on this machine.
+constexpr int kExitUsage = 2;
+constexpr int kExitNoCameraOutput = 8;
+
+}  // namespace
+
+CameraOutputProcess::CameraOutputProcess() : CameraOutputProcess(Options()) {}
+
+CameraOutputProcess::CameraOutputProcess(Options options) : options_(std::move(options)) {}
+
+CameraOutputProcess::~CameraOutputProcess() {
+    Stop();
+}
+
+bool CameraOutputProcess::Start() {
+    if (child_)
+        return true;
+    program_ = options_.program.empty() ? platform::ExecutableDir() + "/" + kProgramName
+                                        : options_.program;
+    if (!platform::FileExists(program_)) {
+        BG_LOGW("no camera output for other programs: %s is missing", program_.c_str());
+        return false;
+    }
+    linesPath_ = platform::RuntimeDir() + "/" + kProgramName + "-" +
+                 std::to_string(platform::CurrentProcessId()) + ".log";
+    restartsLeft_ = options_.restarts;
+    stopping_ = false;
+    if (!Spawn())
+        return false;
+    watcher_ = std::thread([this] { Watch(); });
+    return true;
+}
+
+bool CameraOutputProcess::Spawn() {
+    auto child = std::make_unique<platform::ChildProcess>();
+    platform::ChildProcess::Options options;
+    options.argv = {program_};
+    options.argv.insert(options.argv.end(), options_.args.begin(), options_.args.end());
+    // Lines go to a file the watcher reads: a pipe nobody drains while the
+    // owner is busy would stall the camera.
+    options.stderrPath = linesPath_;
+    options.stdoutPath = linesPath_ + ".out";
+    linesRead_ = 0;
+    partial_.clear();
+    if (!child->start(options)) {
+        BG_LOGE("cannot start the camera output %s", program_.c_str());
+        return false;
+    }
+    pid_ = child->pid();
+    child_ = std::move(child);
+    BG_LOGI("camera output started: %s (pid %ld)", program_.c_str(), pid_.load());
+    return true;
+}
+
+void CameraOutputProcess::Watch() {
+    while (!stopping_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.watchIntervalMs));
+        ForwardLines(false);
+        int code = child_->wait(0);
+        if (code >= 0 && !stopping_ && !OnEnded(code))
+            return;
+    }
+}
+
+bool CameraOutputProcess::OnEnded(int code) {
+    ForwardLines(true);
+    pid_ = -1;
+    if (code == kExitUsage || code == kExitNoCameraOutput) {
+        BG_LOGW(
+            "the camera output ended with code %d and cannot work on this machine as it is; "
+            "it is not started again",
+            code);
+        return false;
+    }
+    if (restartsLeft_ <= 0) {
+        BG_LOGE("the camera output ended again (code %d); it is not started again", code);
+        return false;
+    }
+    --restartsLeft_;
+    BG_LOGW("the camera output ended (code %d); starting it again", code);
+    return Spawn();
+}
+
+void CameraOutputProcess::ForwardLines(bool flushPartial) {
+    std::ifstream in(linesPath_, std::ios::binary);
+    if (in) {
+        in.seekg(linesRead_);
+        std::string chunk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        linesRead_ += static_cast<long long>(chunk.size());
+        partial_ += chunk;
+    }
+    size_t start = 0;
+    for (size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
+        BG_LOGI("%s", partial_.substr(start, end - start).c_str());
+    }
+    partial_.erase(0, start);
+    if (flushPartial && !partial_.empty()) {
+        BG_LOGI("%s", partial_.c_str());
+        partial_.clear();
+    }
+}
+
+void CameraOutputProcess::Stop() {
+    stopping_ = true;
+    if (watcher_.joinable())
+        watcher_.join();
+    if (!child_)
+        return;
+    if (child_->running()) {
+        child_->signal(false);
+        if (child_->wait(kGraceMs) < 0) {
+            BG_LOGW("the camera output did not end within %d ms; killing it", kGraceMs);
+            child_->signal(true);
+            child_->wait(kGraceMs);
+        }
+    }
+    ForwardLines(true);
+    child_.reset();
+    pid_ = -1;
+    platform::RemoveFile(linesPath_);
+    platform::RemoveFile(linesPath_ + ".out");
+}
