@@ -11,6 +11,7 @@
 #include <QThread>
 #include <algorithm>
 
+#include "camera-output-process.h"
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
 #include "devices/audio-driver-installer.h"
 #include "devices/virtaul-audio-device-manager.h"
@@ -59,6 +60,7 @@ ZuCam::ZuCam(int& argc, char** argv)
 
 ZuCam::~ZuCam() {
     delete mainWindow.data();
+    cameraOutput_.reset();
     SaveSettings();
     SetVirtualMic(nullptr);
     DeleteAdbTools();
@@ -110,6 +112,10 @@ void ZuCam::Initialize() {
     BG_LOGE("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
     registerCameraFilters();
+    if (!arguments().contains(QStringLiteral("--no-camera-output"))) {
+        cameraOutput_ = std::make_unique<CameraOutputProcess>();
+        cameraOutput_->Start();
+    }
 
     WindowFactory& factory = MainWindowFactory();
     mainWindow = factory ? factory() : nullptr;

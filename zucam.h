@@ -17,6 +17,7 @@
 #include "cordlink/qadb-tools.h"
 #include "single-application.h"
 
+class CameraOutputProcess;
 class VirtaulAudioDeviceManager;
 
 // The one application object of ZuCam: user settings (loaded at start, saved
@@ -112,6 +113,8 @@ private:
     AppSettings settings_;
     // Guards virtualMic between the GUI thread and the audio thread.
     std::mutex micMutex_;
+    // zucam-camera, the camera other programs see; none with --no-camera-output.
+    std::unique_ptr<CameraOutputProcess> cameraOutput_;
     // saveDir as the servers' threads see it.
     mutable std::mutex saveDirMutex_;
     std::string saveDirForServers_;

@@ -49,6 +49,8 @@ int HeadlessHost::Start() {
     if (!options_.noCamera && !OpenCameraQueue())
         return 1;
     feeder_.setQueue(cameraQueue_.get());
+    if (cameraQueue_ && options_.cameraOutput)
+        cameraOutput_.Start();
     if (options_.virtualMic)
         OpenVirtualMic();
     if (!(options_.usb ? StartUsbServer() : StartServer()))
@@ -201,6 +203,7 @@ void HeadlessHost::Shutdown() {
         std::lock_guard<std::mutex> lock(vmicMutex_);
         vmic_.reset();
     }
+    cameraOutput_.Stop();
     if (cameraQueue_) {
         cameraQueue_->close();
         cameraQueue_.reset();

@@ -10,6 +10,7 @@
 
 #include "app-context.h"
 #include "app-settings.h"
+#include "camera-output-process.h"
 #include "devices/camera-feeder.h"
 #include "last-picture-store.h"
 #include "recording-controller.h"
@@ -91,6 +92,7 @@ private:
     std::string saveDir_;
     std::unique_ptr<VirtualCameraQueue> cameraQueue_;
     CameraFeeder feeder_;
+    CameraOutputProcess cameraOutput_;
     LastPictureStore lastPicture_;
     RecordingController recording_;
     std::unique_ptr<MediaServer> mediaServer_;

@@ -37,6 +37,8 @@ bool ZucamdOptions::Parse(int argc, char** argv, std::string* error) {
             verbose = true;
         } else if (arg == "--no-camera") {
             noCamera = true;
+        } else if (arg == "--no-camera-output") {
+            cameraOutput = false;
         } else if (arg == "--port") {
             std::string v;
             if (!value(&v))
@@ -89,6 +91,9 @@ std::string ZucamdOptions::Usage() {
            "                   it again at exit)\n"
            "  --no-camera      serve the phone without feeding the camera (for a\n"
            "                   second zucamd beside one that owns the camera)\n"
+           "  --no-camera-output\n"
+           "                   do not start zucam-camera, the camera other programs\n"
+           "                   see (started by default when it is beside zucamd)\n"
            "  -v, --verbose    also show the log and the debug prints on the terminal\n"
            "                   (by default they only go to the log file)\n"
            "  --version        the version\n"

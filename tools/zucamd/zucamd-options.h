@@ -10,6 +10,7 @@ struct ZucamdOptions {
     bool usb = false;
     bool virtualMic = false;
     bool noCamera = false;
+    bool cameraOutput = true;  // false: --no-camera-output
     bool verbose = false;
     bool help = false;
     bool version = false;
