@@ -1,0 +1,139 @@
+#include "ui/painter-widget.h"
+
+#include <QMutexLocker>
+#include <QPainter>
+#include <QTimerEvent>
+
+#include <cstring>
+
+#include <libyuv/scale_argb.h>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
+}
+
+#include "ui/video-picture.h"
+
+PainterWidget::PainterWidget(QWidget* parent) : QWidget(parent) {
+    // Every paint covers the whole widget, bands included.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    timerId_ = startTimer(40, Qt::CoarseTimer);
+    dirty_ = true;
+}
+
+PainterWidget::~PainterWidget() {
+    sws_freeContext(sws_);
+}
+
+bool PainterWidget::setFrame(const FrameHolder& frame) {
+    QMutexLocker lock(&mutex_);
+    if (!frame.empty() && frame.width() > 0 && frame.height() > 0) {
+        switch (frame.format()) {
+            case AV_PIX_FMT_YUV420P:
+            case AV_PIX_FMT_YUVJ420P:
+                // Full-range pictures take the limited-range matrix, exactly
+                // as the OpenGL renderer shows them.
+                if (VideoPicture::HasPlanes(frame, 3))
+                    convert(frame, AV_PIX_FMT_YUV420P);
+                break;
+            case AV_PIX_FMT_NV12:
+                if (VideoPicture::HasPlanes(frame, 2))
+                    convert(frame, AV_PIX_FMT_NV12);
+                break;
+            default:
+                break;
+        }
+    } else {
+        workImage_ = QImage();
+    }
+    dirty_ = true;
+    return true;
+}
+
+// Same size, point sampling: the decoder thread only changes the colour
+// model; scaling to the window waits for the paint.
+void PainterWidget::convert(const FrameHolder& frame, int srcFormat) {
+    const int w = frame.width();
+    const int h = frame.height();
+    if (workImage_.size() != QSize(w, h)) {
+        workImage_ = QImage(w, h, QImage::Format_ARGB32);
+        if (workImage_.isNull())
+            return;
+    }
+    if (!sws_ || swsFormat_ != srcFormat || swsWidth_ != w || swsHeight_ != h) {
+        sws_freeContext(sws_);
+        sws_ = sws_getContext(w, h, static_cast<AVPixelFormat>(srcFormat), w, h, AV_PIX_FMT_BGRA,
+                              SWS_POINT, nullptr, nullptr, nullptr);
+        swsFormat_ = sws_ ? srcFormat : -1;
+        swsWidth_ = w;
+        swsHeight_ = h;
+        if (!sws_)
+            return;
+    }
+    // BGRA in memory is QImage's ARGB32 on a little-endian machine.
+    uint8_t* dst[4] = {workImage_.bits(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {static_cast<int>(workImage_.bytesPerLine()), 0, 0, 0};
+    sws_scale(sws_, frame.get()->data, frame.get()->linesize, 0, h, dst, dstStride);
+}
+
+void PainterWidget::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != timerId_) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    // Cleared before the copy: a picture converted in between sets it again
+    // instead of being lost.
+    if (!isVisible() || !dirty_.exchange(false))
+        return;
+    takeWorkingImage();
+    update();
+}
+
+// A deep copy into the display image's own buffer: the working image stays
+// unshared, so the decoder thread writes it in place without a detach.
+void PainterWidget::takeWorkingImage() {
+    QMutexLocker lock(&mutex_);
+    if (workImage_.isNull()) {
+        displayImage_ = QImage();
+        return;
+    }
+    if (displayImage_.size() != workImage_.size() || displayImage_.format() != workImage_.format())
+        displayImage_ = QImage(workImage_.size(), workImage_.format());
+    if (displayImage_.isNull())
+        return;
+    std::memcpy(displayImage_.bits(), workImage_.constBits(),
+                static_cast<size_t>(workImage_.sizeInBytes()));
+}
+
+void PainterWidget::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!displayImage_.isNull())
+        drawDisplayImage(painter);
+}
+
+void PainterWidget::drawDisplayImage(QPainter& painter) {
+    const QSize picture = displayImage_.size();
+    if (!VideoPicture::ScaleShow()) {
+        painter.drawImage(
+            QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2),
+            displayImage_);
+        return;
+    }
+    const QSizeF drawn = VideoPicture::DrawnSize(picture, size(), true);
+    const QSize target(static_cast<int>(drawn.width()), static_cast<int>(drawn.height()));
+    if (target.isEmpty())
+        return;
+    if (paintImage_.size() != target)
+        paintImage_ = QImage(target, QImage::Format_ARGB32);
+    if (paintImage_.isNull())
+        return;
+    libyuv::ARGBScale(displayImage_.constBits(), static_cast<int>(displayImage_.bytesPerLine()),
+                      picture.width(), picture.height(), paintImage_.bits(),
+                      static_cast<int>(paintImage_.bytesPerLine()), target.width(), target.height(),
+                      libyuv::kFilterBox);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawImage(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2),
+                      paintImage_);
+}
