@@ -1,0 +1,11 @@
+# The camera other programs see, started by ZuCam and zucamd: the child
+# process keeper with a stand-in, then the real zucamd and zucam-camera.
+zucam_add_gtest(camera_output_process_test LABEL unit TIMEOUT 60
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/camera-output-process-test.cpp
+    LIBS zucam_core)
+
+zucam_add_gtest(zucamd_camera_output_test LABEL e2e NETNS TIMEOUT 120
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/zucamd-camera-output-test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/zucamd/e2e-support.cpp
+    LIBS devices platform Qt5::Gui)
+add_dependencies(zucamd_camera_output_test zucamd zucam-camera)

@@ -1,0 +1,76 @@
+// zucamd starts the camera other programs see (zucam-camera --sink auto) as
+// its child, starts it again when it is killed, and ends it at exit.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/child-process.h"
+#include "platform/process-list.h"
+#include "tests/support/camera-queue-reset.h"
+#include "tests/support/temp-dir.h"
+#include "tests/tools/zucam-camera/pipewire-daemon.h"
+#include "tests/tools/zucamd/e2e-support.h"
+
+namespace {
+
+constexpr const char* kStarted = "camera output started: ";
+
+// The pid of the n-th (from 1) camera output start in the log; -1 when
+// there is none (yet).
+long StartedPid(const std::string& log, int n) {
+    size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        at = log.find(kStarted, i == 0 ? 0 : at + 1);
+        if (at == std::string::npos)
+            return -1;
+    }
+    size_t pid = log.find("(pid ", at);
+    return pid == std::string::npos ? -1 : std::atol(log.c_str() + pid + 5);
+}
+
+class ZucamdCameraOutput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(zutest::RemoveStaleCameraQueue());
+        std::string why;
+        // With PipeWire the camera output has somewhere to go and stays up.
+        ASSERT_TRUE(daemon_.ensure(&why)) << why;
+    }
+    std::string log() const { return e2e::ReadText(e2e::ZucamdLog(dir_)); }
+    long waitForStart(int n) {
+        long pid = -1;
+        for (int i = 0; i < 1500 && (pid = StartedPid(log(), n)) <= 0; ++i)
+            platform::RunProcess({"sleep", "0.02"}, 5000, nullptr);
+        return pid;
+    }
+
+    zutest::PipeWireDaemon daemon_;
+    zutest::TempDir dir_;
+    platform::ChildProcess zucamd_;
+};
+
+TEST_F(ZucamdCameraOutput, StartedWithZucamdRestartedWhenKilledEndedAtExit) {
+    ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_));
+    long first = waitForStart(1);
+    ASSERT_GT(first, 0) << log();
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "the phone is offered as", 30000))
+        << "its lines reach zucamd's log: " << log();
+
+    ASSERT_EQ(platform::RunProcess({"kill", "-9", std::to_string(first)}, 5000, nullptr), 0);
+    long second = waitForStart(2);
+    ASSERT_GT(second, 0) << log();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(platform::ProcessExists(second));
+
+    EXPECT_EQ(e2e::Stop(&zucamd_, 30000), 0) << log();
+    EXPECT_FALSE(platform::ProcessExists(second)) << "ended with zucamd";
+    EXPECT_EQ(e2e::CountOf(log(), kStarted), 2);
+}
+
+TEST_F(ZucamdCameraOutput, NoCameraOutputStartsNone) {
+    ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_, {"--no-camera-output"}));
+    EXPECT_EQ(e2e::Stop(&zucamd_, 30000), 0) << log();
+    EXPECT_EQ(log().find(kStarted), std::string::npos) << log();
+}
+
+}  // namespace
