@@ -4,21 +4,29 @@
 
 #include <QDir>
 #include <cstdlib>
-#include <memory>
+
+// Qt's xcb platform keeps D-Bus buffers (accessibility, input methods) until
+// the process ends.
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" ZUCAM_UI_LSAN_SUPPRESSIONS;
+}
 
 namespace uitest {
 
 QApplication& App() {
-    static std::unique_ptr<QApplication> app;
+    // Never destroyed: at exit Qt's own global objects are gone before a
+    // function's static would be, and ~QApplication on xcb touches them.
+    static QApplication* app = nullptr;
     if (!app) {
         if (std::getenv("DISPLAY") == nullptr) {
-            ADD_FAILURE() << "window tests need an X server: set DISPLAY (scripts/services.sh starts Xvfb)";
+            ADD_FAILURE()
+                << "window tests need an X server: set DISPLAY (scripts/services.sh starts Xvfb)";
         }
         qputenv("QT_QPA_PLATFORM", "xcb");
         static int argc = 1;
         static char name[] = "zucam-ui-test";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
+        app = new QApplication(argc, argv);
     }
     return *app;
 }
