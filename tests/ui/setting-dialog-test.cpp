@@ -14,7 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -33,6 +35,7 @@
 #include "tests/support/test-host.h"
 #include "tests/ui/dialog-pictures.h"
 #include "tests/ui/ui-test-app.h"
+#include "ui/web-links.h"
 #include "zucam.h"
 
 // The host's bus names its operation like Qt's `emit` keyword macro.
@@ -314,6 +317,25 @@ TEST_F(SettingDialogTest, VersionCheckGoesToTheBusOrShowsTheRunningVersion) {
     CD->signalBus->disconnect(id);
     EXPECT_EQ(received, static_cast<void*>(&dialog));
     EXPECT_EQ(dialog.messages.size(), 1);
+}
+
+TEST_F(SettingDialogTest, WithoutAWebSiteTheMicrophoneSoundLinkOpensTheBundledHelpPage) {
+    if (!WebLinks::WebSite().isEmpty())
+        GTEST_SKIP() << "built with a web site";
+    ScriptedSettingDialog dialog;
+    QLabel* help = Child<QLabel>(&dialog, "label_no_voice_help");
+    const QRegularExpressionMatch link =
+        QRegularExpression("href=\"([^\"]+)\"").match(help->text());
+    ASSERT_TRUE(link.hasMatch());
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    emit help->linkActivated(link.captured(1));
+    EXPECT_EQ(shown, "HelpInfoDialog");
 }
 
 TEST_F(SettingDialogTest, OpenFolderHandsTheSaveFolderToTheFileManager) {
