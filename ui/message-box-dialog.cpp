@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "ui/ui-setup.h"
 #include "ui_message-box-dialog.h"
 
 MessageBoxDialog::MessageBoxDialog(QWidget* parent)
@@ -22,6 +23,9 @@ void MessageBoxDialog::SetMessage(const QString& text) {
 }
 
 int MessageBoxDialog::MessageWidth(const QString& text, double scale) {
+    // The font must already map to the installed CJK font, or Chinese lines
+    // are measured in a fall-back font of other widths.
+    SetUpUiResources();
     const QFontMetrics metrics(QFont(QStringLiteral("Microsoft YaHei"), 10));
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n')))

@@ -27,7 +27,8 @@ const QColor kInk(0x33, 0x33, 0x33);
 const QColor kSoft(0x99, 0x99, 0x99);
 const QColor kLine(0xE6, 0xE6, 0xE6);
 const QColor kBody(0x2B, 0x2B, 0x2B);
-const QColor kPage(0xF5, 0xF5, 0xF5);
+// White like the dialog that shows the film.
+const QColor kPage(0xFF, 0xFF, 0xFF);
 const QRect kScreen(22, 40, 196, 344);
 
 // One picture of the film: a page title, its rows, what is touched.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -68,6 +70,29 @@ TEST(QssManagerTest, LoadsAFileIntoItsWidgetAndIgnoresAMissingOne) {
     EXPECT_EQ(widget.styleSheet(), QString("QWidget { color: red; }"));
     qss.SetStyleSheetFile(path);
     EXPECT_EQ(widget.styleSheet(), QssManager::ScaleStyleSheet(QString::fromUtf8(sheet)));
+}
+
+TEST(QssManagerTest, ScalingLayoutsReachesNestedLayoutsAndChildWidgets) {
+    uitest::App();
+    QWidget top;
+    auto* outer = new QVBoxLayout(&top);
+    outer->setContentsMargins(20, 21, 22, 23);
+    outer->setSpacing(10);
+    auto* inner = new QHBoxLayout;
+    inner->setContentsMargins(30, 30, 30, 30);
+    outer->addLayout(inner);
+    auto* child = new QWidget;
+    auto* childLayout = new QGridLayout(child);
+    childLayout->setContentsMargins(40, 40, 40, 40);
+    outer->addWidget(child);
+
+    QssManager::ScaleLayouts(&top);
+    const double f = QssManager::ScaleFactor();
+    auto scaled = [f](int v) { return static_cast<int>(v * f); };
+    EXPECT_EQ(outer->contentsMargins(), QMargins(scaled(20), scaled(21), scaled(22), scaled(23)));
+    EXPECT_EQ(outer->spacing(), scaled(10));
+    EXPECT_EQ(inner->contentsMargins().left(), scaled(30));
+    EXPECT_EQ(childLayout->contentsMargins().bottom(), scaled(40));
 }
 
 }  // namespace
