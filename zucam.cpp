@@ -14,6 +14,7 @@
 #include "camera-output-process.h"
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
 #include "devices/audio-driver-installer.h"
+#include "devices/device-session.h"
 #include "devices/virtaul-audio-device-manager.h"
 #include "host-system.h"
 #include "hublet/interface.h"
@@ -51,6 +52,10 @@ void ZuCam::SetMainWindowFactory(WindowFactory factory) {
 
 ZuCam::ZuCam(int& argc, char** argv)
     : SingleApplication(argc, argv, true, kInstanceOptions, kInstanceTimeoutMs) {
+    DeviceSession::Tools tools = DeviceSession::SystemTools();
+    // Tests open a link of their own through the virtual CreateVirtualMic.
+    tools.openMicLink = [this] { return CreateVirtualMic(); };
+    deviceSession_ = std::make_unique<DeviceSession>(std::move(tools));
     connect(this, &SingleApplication::receivedMessage, this, &ZuCam::OnReceivedMessage);
     // Only once the event loop runs: a secondary instance never starts it,
     // so it never initialises.
@@ -63,7 +68,9 @@ ZuCam::~ZuCam() {
     cameraOutput_.reset();
     SaveSettings();
     SetVirtualMic(nullptr);
+    deviceSession_->ReleaseMicSource();
     DeleteAdbTools();
+    deviceSession_->EndAdbServer();
     if (AppContext::instance() == this)
         AppContext::setInstance(nullptr);
 }
@@ -172,34 +179,29 @@ std::shared_ptr<VirtaulAudioDeviceManager> ZuCam::CreateVirtualMic() {
 }
 
 bool ZuCam::OpenVirtualMic(bool askInstall) {
-    if (findAudioDriver()) {
-        openVirtualMic = OpenVirtualMicLink();
-    } else if (!askInstall) {
-        // Start-up asks nobody: Initialize tells the user the open failed.
-        openVirtualMic = false;
-        return false;
-    } else {
-        if (!AskQuestion(QString::fromUtf8(kInstallDriverQuestion))) {
+    // Start-up asks nobody: Initialize tells the user the open failed.
+    std::function<bool()> ask;
+    if (askInstall)
+        ask = [this] { return AskQuestion(QString::fromUtf8(kInstallDriverQuestion)); };
+    std::shared_ptr<VirtaulAudioDeviceManager> mic;
+    switch (deviceSession_->OpenVirtualMic(ask, &mic)) {
+        case DeviceSession::MicResult::kNotInstalled:
+        case DeviceSession::MicResult::kDeclined:
             openVirtualMic = false;
             return false;
-        }
-        if (!installAudioDriver()) {
+        case DeviceSession::MicResult::kInstallFailed:
             openVirtualMic = false;
             ShowMessage(QString::fromUtf8(kDriverInstallFailed));
             return false;
-        }
-        openVirtualMic = OpenVirtualMicLink();
+        case DeviceSession::MicResult::kOpened:
+        case DeviceSession::MicResult::kOpenFailed:
+            openVirtualMic = mic != nullptr;
+            SetVirtualMic(std::move(mic));
+            break;
     }
     if (askInstall && !openVirtualMic)
         ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
     return openVirtualMic;
-}
-
-bool ZuCam::OpenVirtualMicLink() {
-    std::shared_ptr<VirtaulAudioDeviceManager> mic = CreateVirtualMic();
-    const bool opened = mic != nullptr;
-    SetVirtualMic(std::move(mic));
-    return opened;
 }
 
 void ZuCam::SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic) {
@@ -273,12 +275,11 @@ void ZuCam::SetConnectMode(int mode) {
     }
 }
 
+// Only an adb server ZuCam started (this run, or one that crashed) is ended:
+// an Android developer's own adb server keeps running.
 void ZuCam::KillAdbProcess() {
-    long pid = 0;
-    if (!FindProcessByName("adb", &pid))
-        return;
-    qDebug() << "[adb]adb未关闭，执行kill()";
-    platform::TerminateProcess(pid);
+    if (deviceSession_->EndAdbServer() > 0)
+        qDebug() << "[adb]adb未关闭，执行kill()";
 }
 
 bool ZuCam::IsPowerSaverActive() const {
@@ -294,8 +295,12 @@ std::string ZuCam::DeviceName() const {
 }
 
 zu::QAdbTools* ZuCam::AdbTools() {
-    if (!adbTools)
+    deviceSession_->BeforeAdbUse();
+    if (!adbTools) {
         adbTools = new zu::QAdbTools();
+        // The session knows which adb server is ours to end.
+        adbTools->setEndAdbServerOnDestroy(false);
+    }
     return adbTools;
 }
 

@@ -18,6 +18,7 @@
 #include "single-application.h"
 
 class CameraOutputProcess;
+class DeviceSession;
 class VirtaulAudioDeviceManager;
 
 // The one application object of ZuCam: user settings (loaded at start, saved
@@ -106,11 +107,13 @@ private slots:
 
 private:
     void SaveSettings();
-    bool OpenVirtualMicLink();
     void SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic);
     void DeleteAdbTools();
 
     AppSettings settings_;
+    // The microphone source and the adb server, taken down at exit when this
+    // run set them up.
+    std::unique_ptr<DeviceSession> deviceSession_;
     // Guards virtualMic between the GUI thread and the audio thread.
     std::mutex micMutex_;
     // zucam-camera, the camera other programs see; none with --no-camera-output.

@@ -63,7 +63,8 @@ QAdbTools::~QAdbTools() {
     if (process->isRunning())
         process->close();
     process.reset();
-    EndAdbServer();
+    if (endAdbServerOnDestroy)
+        EndAdbServer();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     mappingList.clear();
     deviceList.clear();

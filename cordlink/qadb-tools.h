@@ -40,6 +40,11 @@ public:
     std::list<PortConnection> adbGetPortConnections();
     bool adbRemoveReverse();
 
+    // Whether the destructor ends the first adb process of the user (the adb
+    // server), as it does unless told otherwise. A program that knows which
+    // adb server it started turns this off and ends that one itself.
+    void setEndAdbServerOnDestroy(bool end) { endAdbServerOnDestroy = end; }
+
 signals:
     // Sent when an operation has ended. Every connection to this object's
     // signals, outside ones included, is removed when an operation ends.
@@ -67,6 +72,7 @@ private:
     // The call waiting for adb, from its start until its end is known; a call
     // arriving meanwhile (re-entry through the local event loop) waits.
     Wait* wait_ = nullptr;
+    bool endAdbServerOnDestroy = true;
 };
 
 }  // namespace zu

@@ -13,7 +13,6 @@ extern "C" {
 
 #include "cordlink/qadb-tools.h"
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
-#include "devices/audio-driver-installer.h"
 #include "devices/virtaul-audio-device-manager.h"
 #include "devices/virtual-camera-queue.h"
 #include "hublet/log-sink.h"
@@ -113,17 +112,23 @@ void HeadlessHost::ReportListening() {
 }
 
 void HeadlessHost::OpenVirtualMic() {
-    if (!findAudioDriver()) {
-        BG_LOGI("the virtual microphone source is missing, installing it");
-        if (!installAudioDriver()) {
+    std::shared_ptr<VirtaulAudioDeviceManager> vmic;
+    // --vmic is the request: a missing source is loaded without asking.
+    switch (deviceSession_.OpenVirtualMic([] { return true; }, &vmic)) {
+        case DeviceSession::MicResult::kOpened:
+            break;
+        case DeviceSession::MicResult::kInstallFailed:
             BG_LOGE("虚拟麦克风驱动安装失败");
+            terminal_.Problem(
+                "the virtual microphone cannot be made: pactl could not load the pipe source "
+                "(is PulseAudio or PipeWire running for this user?); serving without it");
             return;
-        }
-    }
-    std::shared_ptr<VirtaulAudioDeviceManager> vmic = VirtaulAudioDeviceManager::create();
-    if (!vmic) {
-        BG_LOGE("无法打开虚拟麦克风设备！");
-        return;
+        default:
+            BG_LOGE("无法打开虚拟麦克风设备！");
+            terminal_.Problem(
+                "the virtual microphone cannot be opened (no sound server reads it); serving "
+                "without it");
+            return;
     }
     std::lock_guard<std::mutex> lock(vmicMutex_);
     vmic_ = std::move(vmic);
@@ -198,11 +203,13 @@ void HeadlessHost::Shutdown() {
         delete tools;
     }
     adbTools_ = nullptr;
+    deviceSession_.EndAdbServer();
     StopRecord();
     {
         std::lock_guard<std::mutex> lock(vmicMutex_);
         vmic_.reset();
     }
+    deviceSession_.ReleaseMicSource();
     cameraOutput_.Stop();
     if (cameraQueue_) {
         cameraQueue_->close();
@@ -224,8 +231,12 @@ std::string HeadlessHost::SaveDir() const {
 }
 
 zu::QAdbTools* HeadlessHost::AdbTools() {
-    if (!adbTools_)
+    deviceSession_.BeforeAdbUse();
+    if (!adbTools_) {
         adbTools_ = new zu::QAdbTools();
+        // The session knows which adb server is ours to end.
+        adbTools_->setEndAdbServerOnDestroy(false);
+    }
     return adbTools_;
 }
 

@@ -12,6 +12,7 @@
 #include "app-settings.h"
 #include "camera-output-process.h"
 #include "devices/camera-feeder.h"
+#include "devices/device-session.h"
 #include "last-picture-store.h"
 #include "recording-controller.h"
 #include "server/media-callback.h"
@@ -98,6 +99,7 @@ private:
     std::unique_ptr<MediaServer> mediaServer_;
     std::unique_ptr<USBServer> usbServer_;
     zu::QAdbTools* adbTools_ = nullptr;
+    DeviceSession deviceSession_;
     // Taken by the audio thread for each block, so closing the microphone
     // never pulls it from under a write.
     mutable std::mutex vmicMutex_;

@@ -89,7 +89,7 @@ bool IsKnownCall(const std::string& call) {
 
 class ZucamdUsbTest : public ::testing::Test {
 protected:
-    ZucamdUsbTest() : adb_(kOnePhone) {}
+    explicit ZucamdUsbTest(const char* adbBody = kOnePhone) : adb_(adbBody) {}
 
     void SetUp() override {
         // An adb beside zucamd would be used instead of the fake on PATH, and
@@ -113,11 +113,15 @@ protected:
         }
     }
 
-    void StartZucamd() {
-        ASSERT_TRUE(e2e::StartInPidNamespace(
-            &zucamd_, dir_, "zucamd",
-            {e2e::Bin("zucamd"), "--usb", "--no-announce", "--save-dir", dir_.path()},
-            {{"PATH", path_}}, &zucamdPid_))
+    // `before` runs first inside the namespace, in the background.
+    void StartZucamd(const std::string& before = std::string()) {
+        std::vector<std::string> argv = {e2e::Bin("zucamd"), "--usb", "--no-announce", "--save-dir",
+                                         dir_.path()};
+        if (!before.empty())
+            argv.insert(argv.begin(), {"sh", "-c", before + " & exec \"$0\" \"$@\""});
+        ASSERT_TRUE(e2e::StartInPidNamespace(&zucamd_, dir_, "zucamd", argv,
+                                             {{"PATH", path_}, {"ZUCAM_TEST_DIR", dir_.path()}},
+                                             &zucamdPid_))
             << e2e::ReadText(e2e::ZucamdLog(dir_));
     }
 
@@ -233,13 +237,58 @@ TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
     EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
     const std::vector<std::string> calls = adb_.calls();
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back(), kRemoveAll) << Calls();
+    EXPECT_EQ(calls.back(), kRemoveAll) << Calls() << e2e::ReadText(e2e::ZucamdLog(dir_));
     EXPECT_EQ(Count(calls, kRemoveAll), 1) << Calls();
 
     // Every call went to the fake and was one of the three kinds ZuCam makes;
     // nothing asked for a server of its own.
     for (const std::string& call : calls)
         EXPECT_TRUE(IsKnownCall(call)) << call;
+}
+
+// An adb server as the real one runs: a process named "adb" started with
+// "fork-server server" that stays until it is ended. A copy of bash under
+// that name waits for the signal and notes SIGTERM in a file (named by its
+// first argument); the namespace's own end is SIGKILL, which notes nothing.
+std::string AdbServerCommand(const std::string& endedFile) {
+    return "\"$ZUCAM_TEST_DIR/srv/adb\" -c 'trap \": > \\\"$0\\\"; exit 0\" TERM; "
+           "while :; do sleep 1000 & wait $!; done' \"$ZUCAM_TEST_DIR/" +
+           endedFile + "\" fork-server server >/dev/null 2>&1 </dev/null";
+}
+
+// The fake's first device listing starts "our" adb server, as a real adb
+// does when none runs.
+const std::string kServerStartingAdb =
+    "case \"$1\" in\n"
+    "  devices)\n"
+    "    if [ ! -e \"$ZUCAM_TEST_DIR/started\" ]; then\n"
+    "      : > \"$ZUCAM_TEST_DIR/started\"\n      " +
+    AdbServerCommand("ours-ended") +
+    " &\n"
+    "    fi\n"
+    "    printf 'List of devices attached\\n' ;;\n"
+    "esac\n"
+    "exit 0";
+
+class ZucamdAdbServerTest : public ZucamdUsbTest {
+protected:
+    ZucamdAdbServerTest() : ZucamdUsbTest(kServerStartingAdb.c_str()) {}
+};
+
+TEST_F(ZucamdAdbServerTest, OnlyTheAdbServerZucamdStartedIsEndedAtExit) {
+    ASSERT_TRUE(platform::MakeDirs(dir_.file("srv")));
+    std::filesystem::copy_file("/bin/bash", dir_.file("srv/adb"));
+    // An Android developer's adb server runs before zucamd starts.
+    StartZucamd(AdbServerCommand("developers-ended"));
+    // A few scans: the first starts our server, the next one notices it.
+    ASSERT_TRUE(WaitForCall("[devices][-l]", 3, 20000)) << Calls();
+    ASSERT_TRUE(platform::FileExists(dir_.file("started")));
+    ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
+    const std::string log = e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_EQ(e2e::CountOf(log, "ending the adb server"), 1) << log;
+    EXPECT_FALSE(platform::FileExists(dir_.file("developers-ended")))
+        << "zucamd ended an adb server it did not start";
 }
 
 TEST_F(ZucamdUsbTest, OccupiedPortIsReportedAndNothingIsMapped) {

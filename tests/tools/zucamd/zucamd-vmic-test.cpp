@@ -257,4 +257,22 @@ TEST_F(ZucamdVirtualMicTest, WithNobodyRecordingPicturesKeepFlowing) {
     EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
 }
 
+// A source zucamd loaded goes with it; one that was there before stays.
+TEST_F(ZucamdVirtualMicTest, TheSourceGoesOnlyWithTheRunThatLoadedIt) {
+    ASSERT_TRUE(findAudioDriver(kToolLimitMs));
+    ASSERT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
+    EXPECT_FALSE(findAudioDriver(kToolLimitMs)) << "the source zucamd loaded outlived it";
+
+    ASSERT_TRUE(installAudioDriver(kToolLimitMs));
+    platform::ChildProcess second;
+    e2e::StartZucamd(&second, dir_, {"--vmic"}, kZucamdEnv);
+    // Both runs log to the same file: the second one's own line.
+    const auto deadline = Clock::now() + milliseconds(20000);
+    while (Clock::now() < deadline && e2e::CountOf(ZucamdLog(), "virtual microphone open") < 2)
+        std::this_thread::sleep_for(milliseconds(50));
+    ASSERT_EQ(e2e::CountOf(ZucamdLog(), "virtual microphone open"), 2) << ZucamdLog();
+    ASSERT_EQ(e2e::Stop(&second, 20000), 0) << ZucamdLog();
+    EXPECT_TRUE(findAudioDriver(kToolLimitMs)) << "zucamd removed a source it did not load";
+}
+
 }  // namespace
