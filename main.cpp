@@ -1,12 +1,17 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <QString>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "app-identity.h"
 #include "hublet/app-info.h"
 #include "hublet/interface.h"
 #include "hublet/value-store.h"
 #include "platform/network-startup.h"
+#include "platform/paths.h"
 #include "uninstall.h"
 #include "value-qt.h"
 #include "zucam.h"
@@ -24,9 +29,51 @@ bool IsUninstallRun(int argc, char** argv) {
     return argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--uninstall");
 }
 
+bool FirstArgumentIs(int argc, char** argv, const char* option) {
+    return argc > 1 && std::strcmp(argv[1], option) == 0;
+}
+
+// Whether Qt can open a window here: a platform chosen by hand that needs no
+// display server, or the display server the chosen (or default) one needs.
+bool HasDisplay() {
+    const std::string platform = platform::GetEnv("QT_QPA_PLATFORM");
+    const bool x11 = !platform::GetEnv("DISPLAY").empty();
+    const bool wayland = !platform::GetEnv("WAYLAND_DISPLAY").empty();
+    if (platform.empty())
+        return x11 || wayland;
+    if (platform.compare(0, 3, "xcb") == 0)
+        return x11;
+    if (platform.compare(0, 7, "wayland") == 0)
+        return wayland;
+    return true;
+}
+
+const char kUsage[] =
+    "Usage: zucam [--uninstall | --help | --version]\n"
+    "\n"
+    "ZuCam turns a phone into this computer's camera and microphone: the phone's\n"
+    "ZuCam app connects over Wi-Fi or, for Android, over the USB cable.\n"
+    "Without options it opens its window (a second start shows the running one).\n"
+    "\n"
+    "  --uninstall   remove what ZuCam set up on this computer (the virtual\n"
+    "                microphone) and say what was removed; needs no display\n"
+    "  --help        this text\n"
+    "  --version     the version\n"
+    "\n"
+    "Without a display, zucamd serves a phone without the window.\n"
+    "Settings: ${XDG_CONFIG_HOME:-~/.config}/ZuCam/settings.json\n"
+    "Log:      ${XDG_STATE_HOME:-~/.local/state}/ZuCam/zucam.log\n";
+
 int RunUninstall(int& argc, char** argv) {
-    QApplication app(argc, argv);
-    Uninstall();
+    // The warning box needs a display; without one the run still works and
+    // only prints.
+    if (HasDisplay()) {
+        QApplication app(argc, argv);
+        Uninstall();
+    } else {
+        QCoreApplication app(argc, argv);
+        Uninstall();
+    }
     return 0;
 }
 
@@ -43,6 +90,14 @@ void PublishIdentity() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (FirstArgumentIs(argc, argv, "--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (FirstArgumentIs(argc, argv, "--version")) {
+        std::printf("zucam %s (%s)\n", kVersion, kBuildDate);
+        return 0;
+    }
     platform::NetworkStartup network;
     bg::InitBridge(argc, argv);
     // The host goes last, after every object of this function is gone.
@@ -51,6 +106,14 @@ int main(int argc, char** argv) {
     if (IsUninstallRun(argc, argv))
         return RunUninstall(argc, argv);
 
+    if (!HasDisplay()) {
+        std::fputs(
+            "zucam: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+            "set); start it in a desktop session, or serve a phone without a window with "
+            "zucamd\n",
+            stderr);
+        return 2;
+    }
     PublishIdentity();
     int code = 0;
     {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,14 +36,34 @@ QString UninstallWarningText(const std::set<QString>& holders) {
     return text;
 }
 
+namespace {
+
+// What the run did, for the person who asked for it.
+void Say(const std::string& line) {
+    std::fputs(("zucam: " + line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
 void Uninstall() {
+    const bool hadMicrophone = findAudioDriver();
     removeAudioDriver();
+    Say(hadMicrophone
+            ? std::string("removed the virtual microphone \"") + kAudioDeviceSourceName + "\""
+            : std::string("no virtual microphone to remove"));
     unregisterCameraFilters();
+    Say("the camera has nothing to remove: it exists only while ZuCam or zucamd runs");
     const std::set<QString> holders = FilterFileHolders(QCoreApplication::applicationDirPath());
     if (holders.empty())
         return;
     const QString text = UninstallWarningText(holders);
     BG_LOGW("%s", qUtf8Printable(text));
+    std::string names;
+    for (const QString& name : holders)
+        names += (names.empty() ? "" : ", ") + name.toStdString();
+    Say("these programs still hold ZuCam's camera files, so it is not removed completely: " +
+        names);
     if (!ZuCam::CanShowDialogs())
         return;
     QMessageBox::warning(nullptr, QString::fromUtf8("警告"), text, QMessageBox::Ok);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/child-process.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "single-application-p.h"
@@ -73,17 +74,72 @@ protected:
 TEST_F(ZuCamMainTest, UninstallRunRemovesTheDriversAndTouchesNoSettings) {
     tools_.answer("list-modules", "out",
                   "21\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/x format=s16le\t\n");
+    tools_.answer("list-sources", "out",
+                  "7\tZuAudioDevice\tmodule-pipe-source.c\ts16le 1ch 48000Hz\n");
     zutest::ProbeProcess zucam(dir_, "uninstall");
     EXPECT_EQ(run({"--uninstall"}, &zucam), 0) << zucam.errors();
     EXPECT_FALSE(platform::FileExists(settingsPath()));
-    EXPECT_EQ(tools_.calls("pactl"), (std::vector<std::vector<std::string>>{
-                                         {"list", "short", "modules"}, {"unload-module", "21"}}));
+    EXPECT_EQ(
+        tools_.calls("pactl"),
+        (std::vector<std::vector<std::string>>{
+            {"list", "short", "sources"}, {"list", "short", "modules"}, {"unload-module", "21"}}));
+    EXPECT_NE(zucam.output().find("zucam: removed the virtual microphone \"ZuAudioDevice\"\n"),
+              std::string::npos)
+        << zucam.output();
     EXPECT_NE(log().find("camera filters: nothing to unregister"), std::string::npos) << log();
     EXPECT_EQ(log().find("loaded modules"), std::string::npos);
 
     zutest::ProbeProcess extra(dir_, "uninstall-extra");
     EXPECT_EQ(run({"--uninstall", "--anything"}, &extra), 0);
     EXPECT_FALSE(platform::FileExists(settingsPath()));
+}
+
+// A terminal without a display: the process environment minus the display
+// variables, so Qt has nothing to connect to.
+std::vector<std::pair<std::string, std::string>> NoDisplay(
+    std::vector<std::pair<std::string, std::string>> env) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.emplace_back(name, "");
+    return env;
+}
+
+int RunWithoutDisplay(const std::vector<std::string>& argv,
+                      const std::vector<std::pair<std::string, std::string>>& env,
+                      const zutest::TempDir& dir, std::string* out, std::string* err) {
+    platform::ChildProcess child;
+    platform::ChildProcess::Options options;
+    options.argv = argv;
+    options.env = NoDisplay(env);
+    options.stdoutPath = dir.file("nodisplay.out");
+    options.stderrPath = dir.file("nodisplay.err");
+    if (!child.start(options))
+        return -1000;
+    const int code = child.wait(20000);
+    platform::ReadWholeFile(options.stdoutPath, out);
+    platform::ReadWholeFile(options.stderrPath, err);
+    return code;
+}
+
+TEST_F(ZuCamMainTest, WithoutADisplayEveryRunSaysWhatItDidInOneLine) {
+    std::string out, err;
+    EXPECT_EQ(RunWithoutDisplay({program_}, env(), dir_, &out, &err), 2);
+    EXPECT_EQ(err,
+              "zucam: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+              "set); start it in a desktop session, or serve a phone without a window with "
+              "zucamd\n");
+    EXPECT_FALSE(platform::FileExists(settingsPath()));
+
+    EXPECT_EQ(RunWithoutDisplay({program_, "--help"}, env(), dir_, &out, &err), 0);
+    EXPECT_NE(out.find("Usage: zucam"), std::string::npos) << out;
+    EXPECT_EQ(RunWithoutDisplay({program_, "--version"}, env(), dir_, &out, &err), 0);
+    EXPECT_EQ(out, "zucam 1.0.7 (2023.07.13)\n");
+
+    // Nothing to remove is said too.
+    EXPECT_EQ(RunWithoutDisplay({program_, "--uninstall"}, env(), dir_, &out, &err), 0) << err;
+    EXPECT_EQ(out,
+              "zucam: no virtual microphone to remove\n"
+              "zucam: the camera has nothing to remove: it exists only while ZuCam or zucamd "
+              "runs\n");
 }
 
 TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
