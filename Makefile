@@ -1,16 +1,16 @@
-# The two commands of the README. Both install missing Debian packages first.
+# The two commands of the README, for those who have make. Both install
+# missing Debian packages first.
 .PHONY: run test build clean
 
 run:
-	./scripts/run.sh $(ARGS)
+	bash scripts/run.sh $(ARGS)
 
 test:
-	./scripts/test.sh
+	bash scripts/test.sh
 
+# The programs only, as scripts/run.sh builds them, without starting one.
 build:
-	./scripts/install-deps.sh
-	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/release
+	ZUCAM_BUILD_ONLY=1 bash scripts/run.sh
 
 clean:
 	rm -rf build
