@@ -26,6 +26,10 @@ public:
 
     size_t size() const;
     size_t capacity() const { return capacity_; }
+    // Bytes of frame data held (see FrameBytes).
+    size_t bytes() const;
+    // The memory one frame's data takes.
+    static size_t FrameBytes(const FrameHolder& frame);
 
 private:
     const size_t capacity_;
@@ -33,4 +37,5 @@ private:
     std::condition_variable notFull_;
     std::condition_variable notEmpty_;
     std::deque<FrameHolder> frames_;
+    size_t bytes_ = 0;
 };

@@ -68,6 +68,14 @@ void RecordWorker::pushAudio(FrameHolder frame) {
         f->nb_samples > f->sample_rate) {
         return;
     }
+    if (audioQueue_.bytes() + FrameQueue::FrameBytes(frame) > kAudioQueueByteLimit) {
+        ++droppedAudio_;
+        if (!audioDropLogged_.exchange(true)) {
+            BG_LOGW("record audio queue holds %zu MiB, dropping the newest audio",
+                    kAudioQueueByteLimit >> 20);
+        }
+        return;
+    }
     bool dropped =
         audioQueue_.pushWaitThenDrop(std::move(frame), std::chrono::milliseconds(kAudioPushWaitMs));
     if (dropped) {

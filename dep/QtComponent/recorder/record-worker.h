@@ -25,6 +25,10 @@ public:
     static constexpr size_t kVideoQueueCapacity = 10;
     static constexpr size_t kAudioQueueCapacity = 500;
     static constexpr int kAudioPushWaitMs = 100;
+    // Audio waiting for a stalled video clock holds at most this much: 500
+    // blocks of a real phone are under 2 MB, 500 one-second blocks at
+    // 192 kHz and 8 channels would be 1.5 GB.
+    static constexpr size_t kAudioQueueByteLimit = 32u << 20;
 
     // `recorder` must be open and outlive the worker.
     explicit RecordWorker(FFmpegRecorder* recorder);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -93,6 +94,31 @@ TEST(RecordingFaultsTest, AudioAtAbsurdRatesIsIgnored) {
     std::vector<rectest::StreamInfo> streams = rectest::Probe(path);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[1].packets, 0);
+}
+
+// The largest blocks a phone may send (a second at 192 kHz, 8 channels: 3 MB
+// each) while no picture comes: the audio waits for the video clock, and
+// what it holds meanwhile stays bounded; pushes never wait for room.
+TEST(RecordingFaultsTest, AudioWaitingForVideoHoldsBoundedMemory) {
+    zutest::TestHost host;
+    FFmpegRecorder recorder;
+    ASSERT_TRUE(recorder.open(Params(host.dir() + "/big-audio.mp4")));
+    RecordWorker worker(&recorder);
+    worker.start();
+    const FrameHolder block = rectest::Tone(192000, 8, 192000, 0);
+    const size_t blockBytes = FrameQueue::FrameBytes(block);
+    ASSERT_GE(blockBytes, 192000u * 8 * 2);
+    const size_t blocks = 2 * RecordWorker::kAudioQueueByteLimit / blockBytes;
+    auto producer = std::async(std::launch::async, [&] {
+        for (size_t i = 0; i < blocks; ++i)
+            worker.pushAudio(block);
+    });
+    ASSERT_EQ(producer.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    // At most the limit's worth is queued; the encoder may have taken a block.
+    EXPECT_GE(worker.droppedAudio(), blocks - RecordWorker::kAudioQueueByteLimit / blockBytes - 1);
+    EXPECT_EQ(host.count("dropping the newest audio"), 1);
+    worker.stop();
+    recorder.close();
 }
 
 }  // namespace
