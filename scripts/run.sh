@@ -33,8 +33,18 @@ if [ "${ZUCAM_BUILD_ONLY:-}" = 1 ]; then
     exit 0
 fi
 
-# Which program serves the phone. Until the main window is part of the
-# build, that is zucamd, ZuCam without a window; once it is, zucam takes
-# its place wherever a display is available, and zucamd stays for the rest.
-PROGRAM=zucamd
-exec "$BUILD/bin/$PROGRAM" "$@"
+# Which program serves the phone: ZuCam's window wherever a display can show
+# it, zucamd (ZuCam without a window) everywhere else.
+if [ -n "${DISPLAY:-}" ]; then
+    echo "run: starting ZuCam's window on display $DISPLAY (DISPLAY is set)"
+    exec "$BUILD/bin/zucam" "$@"
+fi
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "run: starting ZuCam's window on Wayland display $WAYLAND_DISPLAY (WAYLAND_DISPLAY is set)"
+    # Qt's Wayland plugin when installed, X through XWayland otherwise.
+    QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-"wayland;xcb"}
+    export QT_QPA_PLATFORM
+    exec "$BUILD/bin/zucam" "$@"
+fi
+echo "run: starting zucamd, ZuCam without a window (no DISPLAY or WAYLAND_DISPLAY to show one on)"
+exec "$BUILD/bin/zucamd" "$@"
