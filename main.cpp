@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include "hublet/value-store.h"
 #include "platform/network-startup.h"
 #include "platform/paths.h"
+#include "platform/stop-request.h"
+#include "ui/main-window.h"
 #include "uninstall.h"
 #include "value-qt.h"
 #include "zucam.h"
@@ -87,6 +90,21 @@ void PublishIdentity() {
     CD->valueStore->set("app_title", bg::ValueQt(QString::fromUtf8(kTitle)));
 }
 
+// SIGTERM (a session logging out) and SIGINT (Ctrl-C) end ZuCam the way a
+// confirmed close does: the event loop returns 0 and the application
+// object's destructor stops the servers, finishes a recording, removes the
+// camera queue and saves the settings.
+void EndOnStopSignals(QCoreApplication& app) {
+    const int fd = platform::StopSignalDescriptor();
+    if (fd < 0)
+        return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        platform::DrainStopSignals();
+        QCoreApplication::exit(0);
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,6 +133,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     PublishIdentity();
+    ZuCam::SetMainWindowFactory([] { return new MainWindow; });
     int code = 0;
     {
         ZuCam app(argc, argv);
@@ -122,6 +141,7 @@ int main(int argc, char** argv) {
             // Whether or not the running instance heard it, this start is done.
             app.sendMessage("show", 100);
         } else {
+            EndOnStopSignals(app);
             code = app.exec();
         }
     }

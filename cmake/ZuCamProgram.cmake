@@ -27,7 +27,7 @@ target_link_libraries(zucam_app PUBLIC zucam_core ffmpeg devices cordlink Qt5::W
 zucam_warnings(zucam_app)
 
 add_executable(zucam ${CMAKE_SOURCE_DIR}/main.cpp)
-target_link_libraries(zucam PRIVATE zucam_app)
+target_link_libraries(zucam PRIVATE zucam_app ui)
 zucam_warnings(zucam)
 
 # The picture services a host of the connection servers needs, without any

@@ -10,4 +10,14 @@ namespace platform {
 void CatchStopSignals();
 bool StopRequested();
 
+// For a program with an event loop: after this call SIGINT and SIGTERM raise
+// the same flag and make the returned descriptor readable (one byte per
+// signal) instead of ending the process; interrupted calls are restarted
+// where the kernel allows it (poll and its kind still return EINTR). Read the
+// bytes away with
+// DrainStopSignals. -1 when the descriptor cannot be made (the signals then
+// keep their default action).
+int StopSignalDescriptor();
+void DrainStopSignals();
+
 }  // namespace platform

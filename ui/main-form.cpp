@@ -1,0 +1,128 @@
+#include "ui/main-form.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "ui/open-usb-help-dialog.h"
+#include "ui/qss-manager.h"
+#include "ui_main-form.h"
+#include "zucam.h"
+
+namespace {
+
+const char* const kSpinnerImage = ":/image/display_waitting.png";
+constexpr int kSpinnerIntervalMs = 100;
+// The renderer's repaint ticks per second.
+constexpr int kOpenGLFrameRate = 100;
+const char* const kNoAddress = "---.---.---.---";
+const char* const kAddressLink =
+    "<a href=\"%1\"><span style='text-decoration: none;font-family:\"Microsoft YaHei\";"
+    "font-size: 10pt;color:#999999;'>%1</span></a>";
+const char* const kAddressSeparator =
+    "<text style='font-family:\"Microsoft YaHei\";font-size: 10pt;color:#999999;'>%1</text>";
+
+bool UseHardwareRender() {
+    ZuCam* app = ZuCam::instance();
+    return app && app->useHardwareRender;
+}
+
+}  // namespace
+
+MainForm::MainForm(QWidget* parent) : QWidget(parent), ui(new Ui::MainForm) {
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    auto* qss = new QssManager(this, false);
+    qss->SetStyleSheetFile(QStringLiteral(":/qss/parts/main-form.qss"));
+    if (ZuCam* app = ZuCam::instance())
+        ui->label_device_name->setText(app->deviceName);
+    ui->label_imgwait->setImage(QString::fromLatin1(kSpinnerImage));
+    ui->label_imgwait->setInterval(kSpinnerIntervalMs);
+    ui->label_imgwait->start();
+    ui->stackedWidget->setCurrentWidget(ui->page_waitlink);
+    ui->openGLWidget->setFrameRate(kOpenGLFrameRate);
+    // Only the renderer in use is ever shown: an OpenGL widget made visible
+    // turns the whole window into a GL surface.
+    ui->openGLWidget->hide();
+    ui->painterWidget->hide();
+    connect(ui->label_ip, &QLabel::linkActivated, this, &MainForm::CopyAddress);
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::ShowPage(int index) {
+    switch (index) {
+        case kPageWaitWifi:
+            ui->label_imgwait->start();
+            break;
+        case kPageWaitUsb:
+            break;
+        case kPageConnected:
+            ui->label_imgwait->stop();
+            break;
+        case kPageDisplay:
+            renderHardware = UseHardwareRender();
+            ui->openGLWidget->setVisible(renderHardware);
+            ui->painterWidget->setVisible(!renderHardware);
+            ui->label_imgwait->stop();
+            break;
+        default:
+            return;
+    }
+    ui->stackedWidget->setCurrentIndex(index);
+    currentPage_ = index;
+}
+
+int MainForm::CurrentPage() const {
+    const int page = currentPage_.load();
+    return page >= kPageWaitWifi && page <= kPageDisplay ? page : kNoPage;
+}
+
+QString MainForm::IpListHtml(const QStringList& list) {
+    if (list.isEmpty())
+        return QString::fromLatin1(kNoAddress);
+    QString body = QString::fromLatin1(kAddressLink).arg(list.first());
+    for (int i = 1; i < list.size(); ++i) {
+        body += QString::fromLatin1(kAddressSeparator).arg(QStringLiteral(" / "));
+        body += QString::fromLatin1(kAddressLink).arg(list[i]);
+    }
+    return QStringLiteral("<html><head/><body><p>%1</p></body></html>").arg(body);
+}
+
+void MainForm::SetIpList(const QStringList& list) {
+    ui->label_ip->setText(IpListHtml(list));
+}
+
+void MainForm::SetConnectedName(const QString& name) {
+    ui->label_success->setText(QString::fromUtf8("连接成功\n%1").arg(name));
+}
+
+void MainForm::RenderFrame(const FrameHolder& frame) {
+    if (renderHardware)
+        ui->openGLWidget->setFrame(frame);
+    else
+        ui->painterWidget->setFrame(frame);
+}
+
+void MainForm::CopyAddress(const QString& address) {
+    QGuiApplication::clipboard()->setText(address, QClipboard::Clipboard);
+    emit IpCopyToClipboard();
+}
+
+void MainForm::on_pushButton_usb_link_1_clicked() {
+    ShowPage(kPageWaitUsb);
+    if (ZuCam* app = ZuCam::instance())
+        app->SetConnectMode(1);
+}
+
+void MainForm::on_pushButton_wire_link_2_clicked() {
+    ui->label_imgwait->start();
+    ShowPage(kPageWaitWifi);
+    if (ZuCam* app = ZuCam::instance())
+        app->SetConnectMode(0);
+}
+
+void MainForm::on_label_usb_note_4_linkActivated(QString) {
+    OpenUSBHelpDialog dialog(window());
+    dialog.exec();
+}
