@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -280,6 +281,11 @@ TEST_F(PhoneSimLoopback, RefusedConnectionIsAClearFailure) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot connect to the desktop's command port 127.0.0.1:" +
                          std::to_string(port) + ": Connection refused"),
+              std::string::npos)
+        << r.err;
+    // One line, with what to do about it.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("Connection refused; is zucamd (or ZuCam) running and listening there?"),
               std::string::npos)
         << r.err;
 }

@@ -93,6 +93,7 @@ TEST(PhoneSimOptions, UdpWithChunksAndFileSources) {
 TEST(PhoneSimOptions, HelpWinsAndDocumentsEveryOption) {
     EXPECT_EQ(ParseArgs({"--port", "1", "--help"}).result, Result::kHelp);
     EXPECT_EQ(ParseArgs({"-h"}).result, Result::kHelp);
+    EXPECT_EQ(ParseArgs({"--version"}).result, Result::kVersion);
     std::string help = PhoneSimOptions::HelpText();
     for (const char* option :
          {"--host",      "--port",      "--discover", "--discover-timeout", "--name",

@@ -5,6 +5,7 @@ extern "C" {
 #include <iostream>
 #include <string>
 
+#include "app-identity.h"
 #include "platform/child-process.h"
 #include "platform/stop-request.h"
 #include "tools/phone-sim/phone-session.h"
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     switch (PhoneSimOptions::Parse(argc, argv, &options, &error)) {
         case PhoneSimOptions::Result::kHelp:
             std::cout << PhoneSimOptions::HelpText();
+            return 0;
+        case PhoneSimOptions::Result::kVersion:
+            std::cout << "zucam-phone-sim " << app_identity::kVersion << " ("
+                      << app_identity::kAppName << ")\n";
             return 0;
         case PhoneSimOptions::Result::kError:
             std::cerr << "zucam-phone-sim: " << error << "\n"

@@ -43,6 +43,28 @@ PhoneSession::PhoneSession(const PhoneSimOptions& options, std::ostream& out, st
 
 PhoneSession::~PhoneSession() = default;
 
+// What a person can do about the failures met most, on the same line.
+std::string PhoneSession::WhatToDo(const std::string& error) {
+    const struct {
+        const char* cause;
+        const char* advice;
+    } kAdvice[] = {
+        {"cannot connect to the desktop",
+         "; is zucamd (or ZuCam) running and listening there? Start it, or give --host and "
+         "--port"},
+        {"refused by the desktop",
+         "; the desktop's terminal or log says why (a save folder it cannot write to, a command "
+         "it does not take)"},
+        {"no reply from the desktop", "; the desktop is busy or stuck: try a longer --timeout"},
+        {"closed the command connection", "; the desktop ended the session: its log says why"},
+    };
+    for (const auto& entry : kAdvice) {
+        if (error.find(entry.cause) != std::string::npos)
+            return entry.advice;
+    }
+    return std::string();
+}
+
 int PhoneSession::Run() {
     std::string error;
     bool ok = OpenSources(&error) && LocateDesktop(&error);
@@ -59,7 +81,7 @@ int PhoneSession::Run() {
         ok = Stream(&error);
     if (!ok) {
         out_.flush();
-        err_ << "zucam-phone-sim: error: " << error << "\n";
+        err_ << "zucam-phone-sim: error: " << error << WhatToDo(error) << "\n";
         return 1;
     }
     if (!shutdownAccepted_)

@@ -30,6 +30,9 @@ public:
     // 0 when the run completed, 1 on any failure (already reported).
     int Run();
 
+    // Advice appended to a failure's line; "" when there is none.
+    static std::string WhatToDo(const std::string& error);
+
 private:
     bool OpenSources(std::string* error);
     bool LocateDesktop(std::string* error);

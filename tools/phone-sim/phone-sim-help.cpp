@@ -79,6 +79,7 @@ Records for tests:
 Exit status: 0 the run completed; 1 the desktop refused or failed (connection
 refused or closed, failure reply "type" 1, no stream port, time-outs) or a file
 could not be read or written; 2 bad command line.
+  --version              the version
   -h, --help             this text
 )";
 }

@@ -250,6 +250,8 @@ PhoneSimOptions::Result PhoneSimOptions::Parse(int argc, const char* const* argv
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return Result::kHelp;
+        if (arg == "--version")
+            return Result::kVersion;
         std::string name = arg;
         std::string value;
         bool inlineValue = false;

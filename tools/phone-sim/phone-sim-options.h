@@ -10,7 +10,7 @@ namespace phonesim {
 // Everything the command line says, checked: values in range, no options that
 // contradict each other or would have no effect.
 struct PhoneSimOptions {
-    enum class Result { kRun, kHelp, kError };
+    enum class Result { kRun, kHelp, kVersion, kError };
 
     static constexpr int kDefaultPort = 10080;
 
