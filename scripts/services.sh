@@ -51,7 +51,7 @@ fi
 pw_answers() { timeout 5 pw-cli info 0 >/dev/null 2>&1; }
 wait_for() {
     i=0
-    while ! "$@" && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+    while ! "$@" && [ $i -lt 150 ]; do sleep 0.1; i=$((i + 1)); done
     "$@"
 }
 wireplumber_linked() { timeout 5 pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber'; }

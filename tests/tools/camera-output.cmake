@@ -7,5 +7,5 @@ zucam_add_gtest(camera_output_process_test LABEL unit TIMEOUT 60
 zucam_add_gtest(zucamd_camera_output_test LABEL e2e NETNS TIMEOUT 120
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/zucamd-camera-output-test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/zucamd/e2e-support.cpp
-    LIBS devices platform Qt5::Gui)
+    LIBS devices platform Qt5::Gui JsonCpp::JsonCpp)
 add_dependencies(zucamd_camera_output_test zucamd zucam-camera)

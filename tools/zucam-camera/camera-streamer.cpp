@@ -10,9 +10,15 @@
 
 namespace {
 
-// The queue is polled between ticks: a new picture waits at most this long
-// to be noticed, well under one output period.
-constexpr auto kPollInterval = std::chrono::milliseconds(2);
+// The queue has no way to wake a reader, so it is polled. Phones send at a
+// steady rate: after a picture the next one is awaited from a little before
+// it is due, closely enough that it waits at most kPollInterval to be
+// noticed; a late one is looked for less often, and without a phone the
+// queue is looked at only now and then. Each wake-up costs processor time.
+constexpr auto kPollInterval = std::chrono::milliseconds(1);
+constexpr auto kLatePollInterval = std::chrono::milliseconds(4);
+constexpr auto kIdlePollInterval = std::chrono::milliseconds(10);
+constexpr auto kEarlyMargin = std::chrono::milliseconds(4);
 constexpr auto kAttachInterval = std::chrono::milliseconds(100);
 constexpr auto kWriterCheckInterval = std::chrono::seconds(1);
 // The writer sets the counter before the state, so one look at a state
@@ -69,7 +75,7 @@ int CameraStreamer::run() {
             if (options_.frames > 0 && static_cast<long long>(sent_) >= options_.frames)
                 break;
         }
-        std::this_thread::sleep_until(std::min(Clock::now() + kPollInterval, nextTick_));
+        std::this_thread::sleep_until(std::min(nextPoll(Clock::now()), nextTick_));
     }
     if (options_.stats)
         printStats();
@@ -130,6 +136,7 @@ void CameraStreamer::takeNewPictures(Clock::time_point now) {
     }
     front_ = 1 - front_;
     ++pictures_;
+    learnInterval(now);
     if (timing_.isOpen())
         timing_.noteReady(counter, Ns(now), Ns(Clock::now()));
     if (!showingPhone_ || slot.header.width != lastWidth_ || slot.header.height != lastHeight_) {
@@ -139,6 +146,26 @@ void CameraStreamer::takeNewPictures(Clock::time_point now) {
     lastHeight_ = slot.header.height;
     showingPhone_ = true;
     shownCounter_ = counter;
+}
+
+void CameraStreamer::learnInterval(Clock::time_point now) {
+    if (lastPictureAt_ != Clock::time_point{}) {
+        // Quick to follow a faster phone, slow to believe in a slower one:
+        // one lost picture must not make the wait overshoot the next.
+        auto gap = now - lastPictureAt_;
+        bool first = interval_ == Clock::duration::zero();
+        interval_ = first || gap < interval_ ? gap : interval_ + (gap - interval_) / 8;
+    }
+    lastPictureAt_ = now;
+}
+
+CameraStreamer::Clock::time_point CameraStreamer::nextPoll(Clock::time_point now) const {
+    if (!showingPhone_ || interval_ == Clock::duration::zero())
+        return now + (showingPhone_ ? kPollInterval : kIdlePollInterval);
+    Clock::time_point due = lastPictureAt_ + interval_;
+    if (now < due - kEarlyMargin)
+        return due - kEarlyMargin;
+    return now + (now < due + interval_ ? kPollInterval : kLatePollInterval);
 }
 
 void CameraStreamer::watchState() {
@@ -170,6 +197,8 @@ void CameraStreamer::showWaiting(const char* why) {
         Say("%s; the camera shows \"waiting for the phone\"", why);
     showingPhone_ = false;
     shownCounter_ = 0;
+    lastPictureAt_ = Clock::time_point{};
+    interval_ = Clock::duration::zero();
     stoppedPolls_ = 0;
 }
 

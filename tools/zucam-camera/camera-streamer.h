@@ -25,6 +25,9 @@ private:
     void attach(Clock::time_point now);
     void takeNewPictures(Clock::time_point now);
     void watchState();
+    // The typical time between phone pictures, and when to look next.
+    void learnInterval(Clock::time_point now);
+    Clock::time_point nextPoll(Clock::time_point now) const;
     void followWriter(Clock::time_point now);
     void showWaiting(const char* why);
     // Hands the current picture on; false when the output failed.
@@ -54,4 +57,6 @@ private:
     Clock::time_point lastAttachAt_{};
     Clock::time_point lastNewsAt_{};
     Clock::time_point lastCheckAt_{};
+    Clock::time_point lastPictureAt_{};
+    Clock::duration interval_{};  // zero until two pictures came
 };

@@ -69,10 +69,18 @@ bool PictureFitter::fit(const VirtualCameraSlot& slot, I420Frame* frame) const {
     const uint8_t* v = u + (size_t(h.uBytesPerRow) * h.height) / 2;
     size_t lumaOffset = size_t(region.y) * width_ + region.x;
     size_t chromaOffset = size_t(region.y / 2) * (width_ / 2) + region.x / 2;
-    libyuv::I420Scale(y, static_cast<int>(h.yBytesPerRow), u, static_cast<int>(h.uBytesPerRow), v,
-                      static_cast<int>(h.vBytesPerRow), sourceWidth, sourceHeight,
-                      frame->y() + lumaOffset, width_, frame->u() + chromaOffset, width_ / 2,
-                      frame->v() + chromaOffset, width_ / 2, region.width, region.height,
-                      libyuv::kFilterBilinear);
+    // Luma carries the detail and gets the bilinear filter; the half-size
+    // chroma planes take nearest samples, a third of the work for a
+    // difference nobody sees in a camera picture.
+    uint8_t* dst[3] = {frame->y() + lumaOffset, frame->u() + chromaOffset,
+                       frame->v() + chromaOffset};
+    libyuv::ScalePlane(y, static_cast<int>(h.yBytesPerRow), sourceWidth, sourceHeight, dst[0],
+                       width_, region.width, region.height, libyuv::kFilterBilinear);
+    libyuv::ScalePlane(u, static_cast<int>(h.uBytesPerRow), sourceWidth / 2, sourceHeight / 2,
+                       dst[1], width_ / 2, region.width / 2, region.height / 2,
+                       libyuv::kFilterNone);
+    libyuv::ScalePlane(v, static_cast<int>(h.vBytesPerRow), sourceWidth / 2, sourceHeight / 2,
+                       dst[2], width_ / 2, region.width / 2, region.height / 2,
+                       libyuv::kFilterNone);
     return true;
 }

@@ -29,10 +29,6 @@ void ParamChanged(void* self, uint32_t id, const spa_pod* param) {
     static_cast<PipeWireOutput*>(self)->onParamChanged(id, param);
 }
 
-void Process(void* self) {
-    static_cast<PipeWireOutput*>(self)->onProcess();
-}
-
 void CoreError(void* self, uint32_t id, int, int res, const char* message) {
     static_cast<PipeWireOutput*>(self)->onCoreError(id, res, message);
 }
@@ -56,7 +52,6 @@ PipeWireOutput::PipeWireOutput() : hooks_(new Hooks) {
     hooks_->streamEvents.version = PW_VERSION_STREAM_EVENTS;
     hooks_->streamEvents.state_changed = StateChanged;
     hooks_->streamEvents.param_changed = ParamChanged;
-    hooks_->streamEvents.process = Process;
     hooks_->coreEvents.version = PW_VERSION_CORE_EVENTS;
     hooks_->coreEvents.error = CoreError;
 }
@@ -144,15 +139,17 @@ bool PipeWireOutput::open(int width, int height, int fps, std::string* error) {
 bool PipeWireOutput::write(const I420Frame& frame, uint32_t tag) {
     pw_thread_loop_lock(loop_);
     bool ok = failure_.empty();
-    if (ok) {
-        staged_.assign(frame.bytes.begin(), frame.bytes.end());
-        stagedTag_ = tag;
-        if (streaming_)
-            pw_stream_trigger_process(stream_);
-    } else {
+    // The picture goes straight into a PipeWire buffer, and the cycle that
+    // hands it to the consumer is started at once: no copy in between.
+    // Without a consumer there is nothing to fill.
+    bool queued = ok && streaming_ && fill(frame, tag);
+    if (queued)
+        pw_stream_trigger_process(stream_);
+    if (!ok)
         error_ = failure_;
-    }
     pw_thread_loop_unlock(loop_);
+    if (queued && queuedHook_)
+        queuedHook_(tag, MonotonicNs());
     return ok;
 }
 
@@ -186,15 +183,15 @@ void PipeWireOutput::onParamChanged(uint32_t id, const void* param) {
     pw_stream_update_params(stream_, params, 2);
 }
 
-void PipeWireOutput::onProcess() {
+bool PipeWireOutput::fill(const I420Frame& frame, uint32_t tag) {
     pw_buffer* buffer = pw_stream_dequeue_buffer(stream_);
     if (!buffer)
-        return;  // the consumer still holds them all: this picture is skipped
+        return false;  // the consumer still holds them all: this picture is skipped
     spa_buffer* spa = buffer->buffer;
     spa_data& data = spa->datas[0];
-    if (data.data != nullptr && !staged_.empty()) {
-        uint32_t size = std::min<uint32_t>(data.maxsize, uint32_t(staged_.size()));
-        std::memcpy(data.data, staged_.data(), size);
+    if (data.data != nullptr) {
+        uint32_t size = std::min<uint32_t>(data.maxsize, uint32_t(frame.bytes.size()));
+        std::memcpy(data.data, frame.bytes.data(), size);
         data.chunk->offset = 0;
         data.chunk->size = size;
         data.chunk->stride = width_;
@@ -203,13 +200,12 @@ void PipeWireOutput::onProcess() {
         if (header) {
             header->pts = MonotonicNs();
             header->flags = 0;
-            header->seq = stagedTag_;
+            header->seq = tag;
             header->dts_offset = 0;
         }
     }
     pw_stream_queue_buffer(stream_, buffer);
-    if (queuedHook_)
-        queuedHook_(stagedTag_, MonotonicNs());
+    return true;
 }
 
 void PipeWireOutput::onCoreError(uint32_t id, int res, const char* message) {

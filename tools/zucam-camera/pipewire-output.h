@@ -13,9 +13,9 @@ struct pw_core;
 struct pw_stream;
 
 // A PipeWire video source node named "ZuCam" (media class Video/Source, role
-// Camera). The node drives its own graph: every write() stages the picture
-// and triggers one cycle, in which the picture is copied into a PipeWire
-// buffer. Without a consumer, write() only stages.
+// Camera). The node drives its own graph: every write() copies the picture
+// into a PipeWire buffer and triggers one cycle that hands it on. Without a
+// consumer, write() does nothing.
 class PipeWireOutput : public CameraOutput {
 public:
     static constexpr const char* kNodeName = "ZuCam";
@@ -36,7 +36,6 @@ public:
     // lock held.
     void onStateChanged(int state, const char* error);
     void onParamChanged(uint32_t id, const void* param);
-    void onProcess();
     void onCoreError(uint32_t id, int res, const char* message);
 
 private:
@@ -51,9 +50,11 @@ private:
     int width_ = 0;
     int height_ = 0;
     int fps_ = 30;
+    // Copies the picture into a free buffer and queues it; false when the
+    // consumer holds every buffer. With the loop lock held.
+    bool fill(const I420Frame& frame, uint32_t tag);
+
     // Guarded by the loop lock.
-    std::vector<uint8_t> staged_;
-    uint32_t stagedTag_ = 0;
     bool streaming_ = false;
     std::string failure_;
 };

@@ -111,39 +111,6 @@ TEST(CameraOutputV4l2, HelpAndVersionNeedNothing) {
 
 // ---- PipeWire -------------------------------------------------------------
 
-// The "ZuCam" node the process `pid` made, from pw-dump: its serial for
-// pipewiresrc, and its properties.
-bool FindNode(long pid, std::string* serial, Json::Value* props) {
-    std::string dump;
-    if (platform::RunProcess({"pw-dump"}, 10000, &dump) != 0)
-        return false;
-    Json::Value all;
-    Json::Reader reader;
-    if (!reader.parse(dump, all) || !all.isArray())
-        return false;
-    std::vector<int> clients;
-    for (const Json::Value& o : all) {
-        const Json::Value& p = o["info"]["props"];
-        if (o["type"].asString() == "PipeWire:Interface:Client" &&
-            p["application.process.id"].asString() == std::to_string(pid)) {
-            clients.push_back(o["id"].asInt());
-        }
-    }
-    for (const Json::Value& o : all) {
-        const Json::Value& p = o["info"]["props"];
-        if (o["type"].asString() != "PipeWire:Interface:Node" || !p.isMember("client.id"))
-            continue;
-        for (int client : clients) {
-            if (p["client.id"].asInt() == client) {
-                *serial = std::to_string(p["object.serial"].asLargestInt());
-                *props = p;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 class CameraOutputPipeWire : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -166,7 +133,8 @@ protected:
                         std::to_string(fps)};
         options.stderrPath = dir_.file("camera.err");
         ASSERT_TRUE(camera_.start(options));
-        ASSERT_TRUE(WaitUntil([&] { return FindNode(camera_.pid(), &serial_, &props_); }, 15000))
+        ASSERT_TRUE(WaitUntil(
+            [&] { return zutest::FindPipeWireNode(camera_.pid(), &serial_, &props_); }, 30000))
             << "no PipeWire node of zucam-camera: " << errText();
     }
     // pipewiresrc into a file of raw I420 pictures.
@@ -220,7 +188,7 @@ protected:
                 return !f.empty() && Near(at(f, width_ / 2, height_ / 2), centre) &&
                        Near(at(f, 4, height_ / 2), side);
             },
-            15000);
+            30000);
     }
     bool waitForWaitingPicture() { return waitForPicture(kWaiting, kWaiting); }
     std::string describeLast() const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <json/json.h>
+
 #include <string>
+#include <vector>
 
 #include "platform/child-process.h"
 #include "platform/paths.h"
@@ -52,5 +55,38 @@ public:
 private:
     bool started_ = false;
 };
+
+// The "ZuCam" node the process `pid` made, from pw-dump: its serial for
+// pipewiresrc, and its properties.
+inline bool FindPipeWireNode(long pid, std::string* serial, Json::Value* props) {
+    std::string dump;
+    if (platform::RunProcess({"pw-dump"}, 10000, &dump) != 0)
+        return false;
+    Json::Value all;
+    Json::Reader reader;
+    if (!reader.parse(dump, all) || !all.isArray())
+        return false;
+    std::vector<int> clients;
+    for (const Json::Value& o : all) {
+        const Json::Value& p = o["info"]["props"];
+        if (o["type"].asString() == "PipeWire:Interface:Client" &&
+            p["application.process.id"].asString() == std::to_string(pid)) {
+            clients.push_back(o["id"].asInt());
+        }
+    }
+    for (const Json::Value& o : all) {
+        const Json::Value& p = o["info"]["props"];
+        if (o["type"].asString() != "PipeWire:Interface:Node" || !p.isMember("client.id"))
+            continue;
+        for (int client : clients) {
+            if (p["client.id"].asInt() == client) {
+                *serial = std::to_string(p["object.serial"].asLargestInt());
+                *props = p;
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 }  // namespace zutest

@@ -284,6 +284,8 @@ TEST_F(ZucamdHostileTest, IntrudersOnTheDatagramStreamAreTurnedAway) {
         &phone, dir_, "phone",
         Phone({"--udp", "--pattern", "320x240@30", "--frames", std::to_string(kFrames)})));
     ASSERT_TRUE(WaitLog("first picture")) << Log();
+    // Printed, not logged: it may land in the log a little later.
+    ASSERT_TRUE(WaitLog("udpPort:")) << Log();
     const int port = StreamUdpPort(Log());
     ASSERT_GT(port, 0) << Log();
 
