@@ -117,19 +117,19 @@ bool FramelessHelper::HandleWindowEvent(QWindow* window, QEvent* event) {
                 return false;
             return OnPress(window, global);
         case QEvent::MouseMove:
-            if (manualMove_) {
+            if (manualCode_ != 0) {
                 if (mouse->buttons() & Qt::LeftButton) {
-                    window->setFramePosition(global - moveOffset_);
+                    FollowPointer(window, global);
                     return true;
                 }
-                manualMove_ = false;
+                manualCode_ = 0;
             }
             if (mouse->buttons() == Qt::NoButton)
                 OnHover(frameless::HitTest(*observer_, global.x(), global.y()));
             return false;
         case QEvent::MouseButtonRelease:
-            if (manualMove_ && mouse->button() == Qt::LeftButton) {
-                manualMove_ = false;
+            if (manualCode_ != 0 && mouse->button() == Qt::LeftButton) {
+                manualCode_ = 0;
                 return true;
             }
             return false;
@@ -143,17 +143,52 @@ bool FramelessHelper::OnPress(QWindow* window, const QPoint& global) {
     if (code == frameless::kHitClient)
         return false;
     emit sig_systemGesture(code);
-    if (code == frameless::kHitCaption) {
-        // Window managers without _NET_WM_MOVERESIZE refuse; then the helper
-        // follows the pointer itself until the button is released.
-        if (!window->startSystemMove()) {
-            manualMove_ = true;
-            moveOffset_ = global - window->framePosition();
-        }
-    } else {
-        window->startSystemResize(frameless::HitEdges(code));
+    const bool started = code == frameless::kHitCaption
+                             ? window->startSystemMove()
+                             : window->startSystemResize(frameless::HitEdges(code));
+    if (!started) {
+        manualCode_ = code;
+        pressGlobal_ = global;
+        startGeometry_ =
+            code == frameless::kHitCaption ? window->frameGeometry() : window->geometry();
     }
     return true;
+}
+
+void FramelessHelper::FollowPointer(QWindow* window, const QPoint& global) {
+    if (manualCode_ == frameless::kHitCaption) {
+        window->setFramePosition(startGeometry_.topLeft() + global - pressGlobal_);
+        return;
+    }
+    if (widget_)
+        widget_->setGeometry(ResizedGeometry(global));
+}
+
+QRect FramelessHelper::ResizedGeometry(const QPoint& global) const {
+    const Qt::Edges edges = frameless::HitEdges(manualCode_);
+    const QPoint delta = global - pressGlobal_;
+    const QSize least = widget_->minimumSize();
+    const QSize most = widget_->maximumSize();
+    int left = startGeometry_.left();
+    int top = startGeometry_.top();
+    int right = left + startGeometry_.width();
+    int bottom = top + startGeometry_.height();
+    // The side being dragged moves; the opposite one stays where it was.
+    if (edges & Qt::LeftEdge)
+        left = qBound(right - most.width(), left + delta.x(), right - least.width());
+    if (edges & Qt::RightEdge)
+        right = qBound(left + least.width(), right + delta.x(), left + most.width());
+    if (edges & Qt::TopEdge)
+        top = qBound(bottom - most.height(), top + delta.y(), bottom - least.height());
+    if (edges & Qt::BottomEdge)
+        bottom = qBound(top + least.height(), bottom + delta.y(), top + most.height());
+    int mask = 0;
+    mask |= (edges & Qt::TopEdge) ? ResizeObserver::kSizingTop : 0;
+    mask |= (edges & Qt::BottomEdge) ? ResizeObserver::kSizingBottom : 0;
+    mask |= (edges & Qt::LeftEdge) ? ResizeObserver::kSizingLeft : 0;
+    mask |= (edges & Qt::RightEdge) ? ResizeObserver::kSizingRight : 0;
+    observer_->onSizing(mask, &top, &bottom, &left, &right);
+    return QRect(left, top, right - left, bottom - top);
 }
 
 void FramelessHelper::OnHover(int hitCode) {

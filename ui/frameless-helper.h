@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 class QWindow;
@@ -13,7 +14,9 @@ class ResizeObserver;
 // observer decides which points are which (frameless::HitTest); a left press
 // there hands the gesture to the window system (QWindow::startSystemMove /
 // startSystemResize, which work on X11 and Wayland), and hovering an edge
-// shows the matching resize cursor.
+// shows the matching resize cursor. Where the window system refuses, the
+// helper moves or resizes the window itself, asking the observer's onSizing
+// about each new rectangle.
 //
 // Helpers are found through one process-wide registry keyed by native window
 // id, fed as the widget's native window appears; one application-wide filter
@@ -50,6 +53,8 @@ private:
     // The registry's route: true when the event is consumed.
     bool HandleWindowEvent(QWindow* window, QEvent* event);
     bool OnPress(QWindow* window, const QPoint& global);
+    void FollowPointer(QWindow* window, const QPoint& global);
+    QRect ResizedGeometry(const QPoint& global) const;
     void OnHover(int hitCode);
 
     ResizeObserver* observer_;
@@ -58,8 +63,10 @@ private:
     // The resize cursor this helper put on the widget, if any.
     bool cursorSet_ = false;
     Qt::CursorShape cursorShape_ = Qt::ArrowCursor;
-    // A move the window system refused (no _NET_WM_MOVERESIZE support): the
-    // helper drags the window itself from this offset.
-    bool manualMove_ = false;
-    QPoint moveOffset_;
+    // A gesture the window system refused (no _NET_WM_MOVERESIZE support):
+    // the helper follows the pointer itself until the button is released.
+    // 0 for none, else the hit code of the press.
+    int manualCode_ = 0;
+    QPoint pressGlobal_;
+    QRect startGeometry_;
 };

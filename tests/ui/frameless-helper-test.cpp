@@ -188,6 +188,17 @@ public:
     bool isInRightEdge(int x, int y) const override {
         return mapFromGlobal(QPoint(x, y)).x() >= width() - 10;
     }
+    // The window's own limit on top of its minimum size: at most 360 wide.
+    void onSizing(int edges, int*, int*, int* left, int* right) override {
+        ++sizings;
+        if (*right - *left > 360) {
+            if (edges & kSizingLeft)
+                *left = *right - 360;
+            else
+                *right = *left + 360;
+        }
+    }
+    int sizings = 0;
 };
 
 TEST_F(FramelessWindowTest, EdgesShowResizeCursorsAndStartResizing) {
@@ -211,6 +222,41 @@ TEST_F(FramelessWindowTest, EdgesShowResizeCursorsAndStartResizing) {
     Press(&window, QPoint(150, 100));
     Release(&window, QPoint(150, 100));
     EXPECT_EQ(gestures, std::vector<int>{kHitTop});
+}
+
+// Drags with the left button from `from` by `by` (window coordinates at the
+// press); the release happens where the pointer is after the window changed.
+void Drag(QWidget* window, QPoint from, QPoint by) {
+    const QPoint global = window->mapToGlobal(from) + by;
+    Press(window, from);
+    QTest::mouseMove(window->windowHandle(), from + by);
+    Release(window, window->mapFromGlobal(global));
+}
+
+TEST_F(FramelessWindowTest, WithoutWindowManagerSupportEdgesResizeWithinTheWindowsLimits) {
+    EdgeWindow window;
+    window.setMinimumSize(200, 150);
+    new FramelessHelper(&window, &window);
+    window.move(100, 100);
+    ASSERT_TRUE(ShowAndWait(&window));
+    const QRect start = window.geometry();
+
+    Drag(&window, QPoint(297, 197), QPoint(30, 20));
+    EXPECT_TRUE(
+        WaitFor([&] { return window.geometry() == QRect(start.topLeft(), QSize(330, 220)); }));
+    EXPECT_GT(window.sizings, 0);
+
+    // The left edge moves, the right one stays.
+    Drag(&window, QPoint(2, 100), QPoint(-20, 0));
+    EXPECT_TRUE(
+        WaitFor([&] { return window.geometry() == QRect(start.x() - 20, start.y(), 350, 220); }));
+
+    // The observer's limit and the minimum size hold the dragged side.
+    Drag(&window, QPoint(348, 100), QPoint(100, 0));
+    EXPECT_TRUE(WaitFor([&] { return window.geometry().width() == 360; }));
+    Drag(&window, QPoint(100, 217), QPoint(0, -300));
+    EXPECT_TRUE(WaitFor([&] { return window.geometry().height() == 150; }));
+    EXPECT_EQ(window.geometry().topLeft(), QPoint(start.x() - 20, start.y()));
 }
 
 TEST_F(FramelessWindowTest, RegistryFollowsTheNativeWindowAndForgetsDestroyedHelpers) {
