@@ -8,7 +8,7 @@ set -eu
 # Building and running: compilers, the libraries ZuCam links against, and the
 # outside programs it starts (adb, pactl) or shows with (fonts, Mesa for GL).
 RUN_PACKAGES="build-essential cmake ninja-build pkg-config
-qtbase5-dev libqt5opengl5-dev libqt5svg5-dev qttools5-dev-tools
+qtbase5-dev libqt5opengl5-dev libqt5svg5-dev qttools5-dev-tools qttools5-dev
 libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
 libjsoncpp-dev libenet-dev librtaudio-dev libyuv-dev libpipewire-0.3-dev
 adb pulseaudio-utils fonts-wqy-microhei libgl1-mesa-dri"
