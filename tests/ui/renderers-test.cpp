@@ -12,6 +12,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
 }
 
@@ -274,6 +275,61 @@ TYPED_TEST(RendererTest, PicturesFromAnotherThreadNeverMix) {
     stop = true;
     decoder.join();
     EXPECT_GT(sent.load(), 0);
+}
+
+QRgb Centre(const QImage& image) {
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+TEST(OpenGLWidgetTest, UnsupportedEmptyOrZeroSizedPictureDrawsBlack) {
+    Driver<OpenGLWidget> driver(320, 240);
+    driver.widget.show();
+    const FrameHolder white = rendertest::UniformPicture(AV_PIX_FMT_YUV420P, 320, 240, kWhite);
+    driver.feed(white);
+    EXPECT_EQ(LitArea(driver.picture()), QRect(0, 0, 320, 240));
+    driver.feed(rendertest::UniformPicture(AV_PIX_FMT_YUV422P, 320, 240, kWhite));
+    EXPECT_TRUE(LitArea(driver.picture()).isEmpty());
+    driver.feed(white);
+    driver.feed(FrameHolder());
+    EXPECT_TRUE(LitArea(driver.picture()).isEmpty());
+    FrameHolder zeroSized = rendertest::UniformPicture(AV_PIX_FMT_NV12, 64, 64, kWhite);
+    zeroSized.get()->width = 0;
+    driver.feed(zeroSized);
+    EXPECT_TRUE(LitArea(driver.picture()).isEmpty());
+}
+
+TEST(OpenGLWidgetTest, FrameRateRestartsTheTimerAndIgnoresNonsense) {
+    Driver<OpenGLWidget> driver(64, 64);
+    driver.widget.show();
+    driver.widget.setFrameRate(0);  // no interval: keeps the timer it has
+    driver.widget.setFrameRate(-5);
+    driver.widget.setFrameRate(100000);  // at least 1 ms, never a busy loop
+    driver.widget.setFrameRate(100);
+    ASSERT_GT(driver.widget.repaintTimerId(), 0);
+    driver.widget.setFrame(rendertest::UniformPicture(AV_PIX_FMT_NV12, 64, 64, kWhite));
+    driver.tick();
+    EXPECT_FALSE(driver.widget.dirty());
+}
+
+TEST(PainterWidgetTest, UnsupportedPictureKeepsThePreviousOneAndEmptyBlanks) {
+    Driver<PainterWidget> driver(320, 240);
+    driver.widget.show();
+    driver.feed(rendertest::UniformPicture(AV_PIX_FMT_YUV420P, 320, 240, kRed));
+    EXPECT_TRUE(Near(Centre(driver.picture()), Bt601(kRed), 6));
+    driver.feed(rendertest::UniformPicture(AV_PIX_FMT_YUV422P, 320, 240, kBlue));
+    EXPECT_TRUE(Near(Centre(driver.picture()), Bt601(kRed), 6));
+    EXPECT_EQ(LitArea(driver.picture()), QRect(0, 0, 320, 240));
+
+    driver.feed(FrameHolder());
+    EXPECT_TRUE(LitArea(driver.picture()).isEmpty());
+    driver.feed(rendertest::UniformPicture(AV_PIX_FMT_YUV422P, 320, 240, kBlue));
+    EXPECT_TRUE(LitArea(driver.picture()).isEmpty());
+
+    // Pictures between two ticks replace one another: the last one shows.
+    driver.widget.setFrame(rendertest::UniformPicture(AV_PIX_FMT_NV12, 160, 120, kRed));
+    driver.widget.setFrame(rendertest::UniformPicture(AV_PIX_FMT_YUV420P, 320, 240, kGreen));
+    driver.tick();
+    EXPECT_TRUE(Near(Centre(driver.picture()), Bt601(kGreen), 6));
 }
 
 }  // namespace
