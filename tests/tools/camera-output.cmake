@@ -9,3 +9,10 @@ zucam_add_gtest(zucamd_camera_output_test LABEL e2e NETNS TIMEOUT 120
             ${CMAKE_CURRENT_LIST_DIR}/zucamd/e2e-support.cpp
     LIBS devices platform Qt5::Gui JsonCpp::JsonCpp)
 add_dependencies(zucamd_camera_output_test zucamd zucam-camera)
+
+# cmake --install of this very build into temporary prefixes.
+zucam_add_gtest(install_test LABEL e2e TIMEOUT 240 RESOURCE_LOCK cmake_install
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/install-test.cpp
+    LIBS platform)
+target_compile_definitions(install_test PRIVATE ZUCAM_BINARY_DIR="${CMAKE_BINARY_DIR}")
+add_dependencies(install_test zucam zucamd zucam-camera zucam-phone-sim zup2p cordlink)
