@@ -51,6 +51,7 @@ bool CameraOutputProcess::Spawn() {
     platform::ChildProcess::Options options;
     options.argv = {program_};
     options.argv.insert(options.argv.end(), options_.args.begin(), options_.args.end());
+    options.env = {{"ZUCAM_CAMERA_PARENT", std::to_string(platform::CurrentProcessId())}};
     // Lines go to a file the watcher reads: a pipe nobody drains while the
     // owner is busy would stall the camera.
     options.stderrPath = linesPath_;

@@ -28,6 +28,13 @@ long StartedPid(const std::string& log, int n) {
     return pid == std::string::npos ? -1 : std::atol(log.c_str() + pid + 5);
 }
 
+// Gone, or dead and waiting to be reaped by whoever inherited it.
+bool Ended(long pid) {
+    std::string stat = e2e::ReadText("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close == std::string::npos || stat.compare(close, 4, ") Z ") == 0;
+}
+
 class ZucamdCameraOutput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,6 +72,19 @@ TEST_F(ZucamdCameraOutput, StartedWithZucamdRestartedWhenKilledEndedAtExit) {
     EXPECT_EQ(e2e::Stop(&zucamd_, 30000), 0) << log();
     EXPECT_FALSE(platform::ProcessExists(second)) << "ended with zucamd";
     EXPECT_EQ(e2e::CountOf(log(), kStarted), 2);
+}
+
+TEST_F(ZucamdCameraOutput, ACrashedZucamdTakesItsCameraOutputAlong) {
+    ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_));
+    long camera = waitForStart(1);
+    ASSERT_GT(camera, 0) << log();
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "the phone is offered as", 30000)) << log();
+    ASSERT_TRUE(zucamd_.signal(true));
+    ASSERT_GE(zucamd_.wait(10000), 0);
+    bool ended = false;
+    for (int i = 0; i < 500 && !(ended = Ended(camera)); ++i)
+        platform::RunProcess({"sleep", "0.02"}, 5000, nullptr);
+    EXPECT_TRUE(ended) << "the camera output outlived a killed zucamd";
 }
 
 TEST_F(ZucamdCameraOutput, NoCameraOutputStartsNone) {

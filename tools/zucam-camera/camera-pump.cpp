@@ -33,7 +33,8 @@ int CameraPump::run() {
     Say("reading the camera queue \"%s\"", VirtualCameraQueue::Name().c_str());
     code = loop();
     if (!writer_.close() && code == kExitOk) {
-        Say("cannot finish the output");
+        Say("cannot finish the output: its last pictures could not be written (is the disk "
+            "full, or did the reader go away?)");
         code = kExitOutputFailed;
     }
     if (options_.stats)
@@ -49,7 +50,9 @@ int CameraPump::attachAtStart() {
             case QueueReader::Attach::Ok:
                 return kContinue;
             case QueueReader::Attach::Unreadable:
-                Say("cannot read the camera queue: %s", reader_.error().c_str());
+                Say("cannot read the camera queue: %s; run zucam-camera as the user who runs "
+                    "ZuCam",
+                    reader_.error().c_str());
                 return kExitQueueUnreadable;
             case QueueReader::Attach::NotRunning:
                 break;
@@ -88,7 +91,8 @@ int CameraPump::loop() {
             }
         }
         if (options_.timeoutSeconds > 0 && now - lastNewsAt_ > timeout) {
-            Say("no new picture for %g seconds, giving up", options_.timeoutSeconds);
+            Say("no new picture for %g seconds, giving up (is a phone connected to ZuCam?)",
+                options_.timeoutSeconds);
             return kExitTimeout;
         }
         std::this_thread::sleep_for(kPollInterval);

@@ -98,7 +98,8 @@ void CameraStreamer::attach(Clock::time_point now) {
             return;
         case QueueReader::Attach::Unreadable:
             if (!saidUnreadable_) {
-                Say("cannot read the camera queue: %s; the camera shows \"waiting for the phone\"",
+                Say("cannot read the camera queue: %s; run zucam-camera as the user who runs "
+                    "ZuCam. Until then the camera shows \"waiting for the phone\"",
                     reader_.error().c_str());
             }
             saidUnreadable_ = true;

@@ -1,8 +1,11 @@
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/child-process.h"
+#include "platform/parent-watch.h"
+#include "platform/paths.h"
 #include "platform/stop-request.h"
 #include "tools/zucam-camera/camera-options.h"
 #include "tools/zucam-camera/camera-pump.h"
@@ -29,6 +32,11 @@ int main(int argc, char** argv) {
     }
     SetVerbose(options.verbose);
     platform::CatchStopSignals();
+    // Started by ZuCam or zucamd: a camera nobody feeds any more must not
+    // stay behind when they crash.
+    std::string parent = platform::GetEnv("ZUCAM_CAMERA_PARENT");
+    if (!parent.empty() && !platform::EndWithParent(std::atol(parent.c_str())))
+        return kExitOk;
     if (options.cameraOutput()) {
         CameraStreamer streamer(options);
         return streamer.run();
