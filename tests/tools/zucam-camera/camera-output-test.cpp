@@ -101,14 +101,6 @@ TEST(CameraOutputV4l2, NoCameraOutputAtAllNamesBothWays) {
     EXPECT_NE(err.find("start PipeWire"), std::string::npos) << err;
 }
 
-TEST(CameraOutputV4l2, HelpAndVersionNeedNothing) {
-    std::string out;
-    EXPECT_EQ(platform::RunProcess({"env", "-i", Bin("zucam-camera"), "--version"}, 5000, &out), 0);
-    EXPECT_EQ(out.compare(0, 13, "zucam-camera "), 0) << out;
-    EXPECT_EQ(platform::RunProcess({"env", "-i", Bin("zucam-camera"), "--help"}, 5000, &out), 0);
-    EXPECT_NE(out.find("--sink auto"), std::string::npos);
-}
-
 // ---- PipeWire -------------------------------------------------------------
 
 class CameraOutputPipeWire : public ::testing::Test {
