@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/stop-request.h"
 #include "ui/main-window.h"
+#include "ui/ui-setup.h"
 #include "uninstall.h"
 #include "value-qt.h"
 #include "zucam.h"
@@ -141,6 +142,8 @@ int main(int argc, char** argv) {
             // Whether or not the running instance heard it, this start is done.
             app.sendMessage("show", 100);
         } else {
+            // The language first: start-up may ask about the microphone driver.
+            SetUpUiResources();
             EndOnStopSignals(app);
             code = app.exec();
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <string>
 
 // Where screenshots and recordings go, and the checks made before either is
@@ -9,11 +11,15 @@ namespace output_path {
 constexpr const char* kShotName = "/ZuCam_shot[%1].png";
 constexpr const char* kRecordName = "/ZuCam_recoder[%1].mp4";
 
-constexpr const char* kMsgNoPicture = "未接收到图像数据，截图失败！";
-constexpr const char* kMsgNoDirectory = "输出目录不存在，请前往设置页面重新设置";
-constexpr const char* kMsgNotWritable = "输出目录无法写入，请前往设置页面重新设置";
-constexpr const char* kMsgShotFailed = "截图失败";
-constexpr const char* kMsgRecordFailed = "无法开启录制！";
+// The designed texts; the window shows them translated.
+constexpr const char* kMsgNoPicture =
+    QT_TRANSLATE_NOOP("output_path", "未接收到图像数据，截图失败！");
+constexpr const char* kMsgNoDirectory =
+    QT_TRANSLATE_NOOP("output_path", "输出目录不存在，请前往设置页面重新设置");
+constexpr const char* kMsgNotWritable =
+    QT_TRANSLATE_NOOP("output_path", "输出目录无法写入，请前往设置页面重新设置");
+constexpr const char* kMsgShotFailed = QT_TRANSLATE_NOOP("output_path", "截图失败");
+constexpr const char* kMsgRecordFailed = QT_TRANSLATE_NOOP("output_path", "无法开启录制！");
 
 // The file path for `nameTemplate` (kShotName or kRecordName) in `saveDir`,
 // %1 being the local time as "%Y%m%d%H%M%S". The directory gets a "/" unless

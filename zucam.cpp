@@ -38,11 +38,13 @@ constexpr SingleApplication::Options kInstanceOptions =
     SingleApplication::User | SingleApplication::System | SingleApplication::SecondaryNotification;
 constexpr int kInstanceTimeoutMs = 1000;
 
+// The log keeps these designed texts; the boxes show them translated.
 const char* const kInstallDriverQuestion =
-    "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
-    "安装后可能需要重启电脑才能正常使用。";
-const char* const kDriverInstallFailed = "虚拟麦克风驱动安装失败";
-const char* const kCannotOpenVirtualMic = "无法打开虚拟麦克风设备！";
+    QT_TRANSLATE_NOOP("ZuCam",
+                      "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
+                      "安装后可能需要重启电脑才能正常使用。");
+const char* const kDriverInstallFailed = QT_TRANSLATE_NOOP("ZuCam", "虚拟麦克风驱动安装失败");
+const char* const kCannotOpenVirtualMic = QT_TRANSLATE_NOOP("ZuCam", "无法打开虚拟麦克风设备！");
 
 }  // namespace
 
@@ -156,10 +158,12 @@ bool ZuCam::AskQuestion(const QString& text) {
         BG_LOGW("nobody can answer without a screen; taken as 取消");
         return false;
     }
-    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::NoButton,
-                    mainWindow.data());
-    QPushButton* ok = box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
-    box.addButton(QString::fromUtf8("取消"), QMessageBox::RejectRole);
+    QMessageBox box(QMessageBox::Question, QString(),
+                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
+                    QMessageBox::NoButton, mainWindow.data());
+    QPushButton* ok =
+        box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
+    box.addButton(QCoreApplication::translate("ZuCam", "取消"), QMessageBox::RejectRole);
     box.exec();
     return box.clickedButton() == ok;
 }
@@ -168,9 +172,10 @@ void ZuCam::ShowMessage(const QString& text) {
     BG_LOGE("message for the user: %s", qUtf8Printable(text));
     if (!CanShowDialogs())
         return;
-    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::NoButton,
-                    mainWindow.data());
-    box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+    QMessageBox box(QMessageBox::Information, QString(),
+                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
+                    QMessageBox::NoButton, mainWindow.data());
+    box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.exec();
 }
 

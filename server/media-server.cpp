@@ -93,7 +93,7 @@ void MediaServer::StopAnnounce() {
 }
 
 void MediaServer::ReInitDecoder() {
-    emit sig_DecoderInitFailed(QString::fromUtf8("解码失败"));
+    emit sig_DecoderInitFailed(tr("解码失败"));
 }
 
 void MediaServer::OnDecodeFrame(const FrameHolder& frame) {
@@ -107,7 +107,7 @@ void MediaServer::OnReInitDecoder() {
 
 void MediaServer::OnConnected(const char* name) {
     if (!media_.StartDecoder(this)) {
-        emit sig_DecoderInitFailed(QString::fromUtf8("解码器初始化失败"));
+        emit sig_DecoderInitFailed(tr("解码器初始化失败"));
     }
     connected_ = true;
     if (callback_)

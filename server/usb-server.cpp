@@ -158,7 +158,7 @@ void USBServer::ReverseStreamPort() {
 }
 
 void USBServer::ReInitDecoder() {
-    emit sig_DecoderInitFailed(QString::fromUtf8("解码失败"));
+    emit sig_DecoderInitFailed(tr("解码失败"));
 }
 
 void USBServer::ForgetSerial() {
@@ -188,7 +188,7 @@ void USBServer::OnReInitDecoder() {
 
 void USBServer::OnConnected(const char* name) {
     if (!media_.StartDecoder(this)) {
-        emit sig_DecoderInitFailed(QString::fromUtf8("解码器初始化失败"));
+        emit sig_DecoderInitFailed(tr("解码器初始化失败"));
     }
     if (callback_)
         callback_->OnClientConnected(name ? name : "");

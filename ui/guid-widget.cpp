@@ -15,11 +15,11 @@ GuidWidget::GuidWidget(QWidget* parent) : QWidget(parent), ui(new Ui::GuidWidget
     setAttribute(Qt::WA_TranslucentBackground);
     const double s = DialogFrame::AppScaleFactor();
     setFixedSize(static_cast<int>(280 * s), static_cast<int>(100 * s));
-    SetTip(QString::fromUtf8("不知道怎么用，看这里哦！"));
+    SetTip(tr("不知道怎么用，看这里哦！"));
     setContentsMargins(25, 25, 25, 25);
     ui->label_ftip_text->setStyleSheet(QStringLiteral(
         "QLabel {font-family:\"Microsoft YaHei\"; font-size: 9pt; color: #FFFFFF;}"));
-    ui->pushButton_ftip_close->setText(QString::fromUtf8("关闭提示"));
+    ui->pushButton_ftip_close->setText(tr("关闭提示"));
     ui->pushButton_ftip_close->setStyleSheet(QStringLiteral(
         "QPushButton {border: none;background-color: transparent;font-family:\"Microsoft YaHei\";"
         "font-size: 9pt;color: #ec372c;}QPushButton:hover {color: #FF0000;}QPushButton:pressed "

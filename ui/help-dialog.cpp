@@ -21,11 +21,10 @@ HelpDialog::~HelpDialog() = default;
 // not know; a short text stands in their place rather than a picture that
 // leads nowhere.
 void HelpDialog::ShowDownloadHints(const QString& site) {
-    const QString hint =
-        site.isEmpty()
-            ? QString::fromUtf8("请在手机应用商店中下载")
-            : QString::fromUtf8("<a href=\"%1\" style=\"color:#4C9DFF;\">前往官网下载</a>")
-                  .arg(site.toHtmlEscaped());
+    const QString hint = site.isEmpty()
+                             ? tr("请在手机应用商店中下载")
+                             : tr("<a href=\"%1\" style=\"color:#4C9DFF;\">前往官网下载</a>")
+                                   .arg(site.toHtmlEscaped());
     for (QLabel* qr : {ui->label_help_qr_android, ui->label_help_qr_ios}) {
         qr->setTextFormat(site.isEmpty() ? Qt::PlainText : Qt::RichText);
         qr->setText(hint);

@@ -94,7 +94,7 @@ void MainForm::SetIpList(const QStringList& list) {
 }
 
 void MainForm::SetConnectedName(const QString& name) {
-    ui->label_success->setText(QString::fromUtf8("连接成功\n%1").arg(name));
+    ui->label_success->setText(tr("连接成功\n%1").arg(name));
 }
 
 void MainForm::RenderFrame(const FrameHolder& frame) {

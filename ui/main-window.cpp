@@ -37,19 +37,21 @@ extern "C" {
 
 namespace {
 
-const char* const kTitle = "Zu虚拟摄像头";
-const char* const kToolTipIdle = "Zu虚拟摄像头\n状态：未连接";
-const char* const kToolTipConnected = "Zu虚拟摄像头\n状态：已连接";
-const char* const kIpCopied = "ip地址已复制到剪切板";
+const char* const kTitle = QT_TRANSLATE_NOOP("MainWindow", "Zu虚拟摄像头");
+const char* const kToolTipIdle = QT_TRANSLATE_NOOP("MainWindow", "Zu虚拟摄像头\n状态：未连接");
+const char* const kToolTipConnected = QT_TRANSLATE_NOOP("MainWindow", "Zu虚拟摄像头\n状态：已连接");
+const char* const kIpCopied = QT_TRANSLATE_NOOP("MainWindow", "ip地址已复制到剪切板");
 constexpr int kIpCopiedMs = 1000;
-const char* const kPowerSaving =
-    "检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式";
+const char* const kPowerSaving = QT_TRANSLATE_NOOP(
+    "MainWindow", "检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式");
 constexpr int kPowerSavingMs = 3000;
-const char* const kCloseQuestion = "您是否确定要关闭软件？";
-const char* const kMediaPortBusy = "无法启动媒体传输服务，由于%1端口被占用";
-const char* const kUsbPortBusy = "无法启动USB传输服务，由于%1端口被占用";
-const char* const kOk = "确定";
-const char* const kCancel = "取消";
+const char* const kCloseQuestion = QT_TRANSLATE_NOOP("MainWindow", "您是否确定要关闭软件？");
+const char* const kMediaPortBusy =
+    QT_TRANSLATE_NOOP("MainWindow", "无法启动媒体传输服务，由于%1端口被占用");
+const char* const kUsbPortBusy =
+    QT_TRANSLATE_NOOP("MainWindow", "无法启动USB传输服务，由于%1端口被占用");
+const char* const kOk = QT_TRANSLATE_NOOP("MainWindow", "确定");
+const char* const kCancel = QT_TRANSLATE_NOOP("MainWindow", "取消");
 constexpr int kGuideDelayMs = 500;
 constexpr int kUsbStopSpinMs = 200;
 constexpr int kEdgeNear = 11;
@@ -74,7 +76,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
                    Qt::WindowMaximizeButtonHint);
     auto* qss = new QssManager(this, false);
     qss->SetStyleSheetFile(QStringLiteral(":/qss/main-window.qss"));
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(tr(kTitle));
     const double s = App() ? App()->scaleFactor : 1.0;
     resize(static_cast<int>(900 * s), static_cast<int>(634 * s));
     new FramelessHelper(this, this);
@@ -87,7 +89,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     OpenCameraQueue();
     BuildTray();
     connect(mainForm(), &MainForm::IpCopyToClipboard, this,
-            [this] { tray_->ShowMessage(QString::fromUtf8(kIpCopied), kIpCopiedMs); });
+            [this] { tray_->ShowMessage(tr(kIpCopied), kIpCopiedMs); });
     // A file that cannot be written ends its recording by itself; the
     // controls follow on the GUI thread.
     recording_.SetFailureCallback([this](const std::string&, const std::string&) {
@@ -146,13 +148,12 @@ MenuStateForm* MainWindow::menuForm() const {
 
 void MainWindow::SetUpTitle() {
     if (CD && CD->valueStore)
-        ui->label_main_title->setText(
-            QString::fromStdString(CD->valueStore->get("app_title").toStdString()));
+        ui->label_main_title->setText(tr(CD->valueStore->get("app_title").toStdString().c_str()));
     const std::string version = CD && CD->appInfo ? CD->appInfo->version() : std::string();
     ui->label_main_version->setText(QStringLiteral("\nV%1").arg(QString::fromStdString(version)));
     ui->pushButton_main_max->setCheckable(true);
     ui->pushButton_helpinfo->setCursor(Qt::PointingHandCursor);
-    ui->pushButton_helpinfo->setText(QString::fromUtf8("其它软件如何使用Zu虚拟摄像头？"));
+    ui->pushButton_helpinfo->setText(tr("其它软件如何使用Zu虚拟摄像头？"));
 }
 
 void MainWindow::OpenCameraQueue() {
@@ -175,7 +176,7 @@ void MainWindow::CheckPowerScheme() {
     if (!PowerSaverActive())
         return;
     BG_LOGE("[Current Power Scheme]:GUID_MAX_POWER_SAVINGS");
-    tray_->ShowMessage(QString::fromUtf8(kPowerSaving), kPowerSavingMs);
+    tray_->ShowMessage(tr(kPowerSaving), kPowerSavingMs);
 }
 
 bool MainWindow::PowerSaverActive() const {
@@ -202,7 +203,7 @@ void MainWindow::StartMediaServer() {
     mediaServer_ = MediaServer::Create(this);
     if (!mediaServer_->Start(kMediaPort)) {
         BG_LOGE("the media server cannot listen on port %d", kMediaPort);
-        ShowMessage(QString::fromUtf8(kMediaPortBusy).arg(kMediaPort));
+        ShowMessage(tr(kMediaPortBusy).arg(kMediaPort));
         return;
     }
     connect(mediaServer_.get(), &MediaServer::sig_DecoderInitFailed, this,
@@ -216,7 +217,7 @@ void MainWindow::StartUSBServer() {
     usbServer_ = USBServer::Create(this);
     if (!usbServer_->Start(kUsbPort)) {
         BG_LOGE("the USB server cannot listen on port %d", kUsbPort);
-        ShowMessage(QString::fromUtf8(kUsbPortBusy).arg(kUsbPort));
+        ShowMessage(tr(kUsbPortBusy).arg(kUsbPort));
         return;
     }
     connect(usbServer_.get(), &USBServer::sig_DecoderInitFailed, this,
@@ -268,7 +269,7 @@ void MainWindow::SwitchToWaitConnection() {
     menuForm()->SetMenuEnabled(false);
     const int mode = App() ? App()->connectMode : 0;
     mainForm()->ShowPage(mode == 0 ? MainForm::kPageWaitWifi : MainForm::kPageWaitUsb);
-    tray_->SetToolTip(QString::fromUtf8(kToolTipIdle));
+    tray_->SetToolTip(tr(kToolTipIdle));
     ShowAddresses();
     menuForm()->SetVolumeLevel(0);
 }
@@ -283,7 +284,7 @@ void MainWindow::SwitchToWaitVideo(QString name) {
     } else {
         mainForm()->ShowPage(MainForm::kPageConnected);
     }
-    tray_->SetToolTip(QString::fromUtf8(kToolTipConnected));
+    tray_->SetToolTip(tr(kToolTipConnected));
     if (mediaServer_)
         mediaServer_->StopAnnounce();
     menuForm()->SetVolumeLevel(0);
@@ -387,12 +388,12 @@ void MainWindow::ScreenShot() {
         },
         &message);
     if (!started)
-        ShowMessage(QString::fromUtf8(message.c_str()));
+        ShowMessage(QCoreApplication::translate("output_path", message.c_str()));
 }
 
 void MainWindow::ShowScreenShotResult(QString path) {
     if (path.isEmpty()) {
-        ShowMessage(QString::fromUtf8(output_path::kMsgShotFailed));
+        ShowMessage(QCoreApplication::translate("output_path", output_path::kMsgShotFailed));
         return;
     }
     if (App() && App()->shotOpenDir)
@@ -420,7 +421,7 @@ void MainWindow::StartRecord() {
         case RecordingController::StartResult::kFailed:
             if (app)
                 app->recording = false;
-            ShowMessage(QString::fromUtf8(message.c_str()));
+            ShowMessage(QCoreApplication::translate("output_path", message.c_str()));
             break;
     }
     menuForm()->UpdateRecordState();
@@ -507,7 +508,7 @@ void MainWindow::ShowMessage(const QString& text) {
         return;
     MessageBoxDialog box(this);
     box.SetMessage(text);
-    box.SetButtons(1, QString::fromUtf8(kOk));
+    box.SetButtons(1, tr(kOk));
     box.exec();
 }
 
@@ -515,8 +516,8 @@ bool MainWindow::AskClose() {
     if (!ZuCam::CanShowDialogs())
         return true;
     MessageBoxDialog box(this);
-    box.SetMessage(QString::fromUtf8(kCloseQuestion));
-    box.SetButtons(2, QString::fromUtf8(kOk), QString::fromUtf8(kCancel));
+    box.SetMessage(tr(kCloseQuestion));
+    box.SetButtons(2, tr(kOk), tr(kCancel));
     return box.exec() == MessageBoxDialog::kResultOk;
 }
 

@@ -42,9 +42,11 @@ namespace {
 
 const char* const kVersionCheckSignal = "VPSignal.vercheck";
 const char* const kWriteTestFile = "zucam-test.txt";
-const char* const kNoWritePermission = "当前选择路径无写入权限！";
-const char* const kCannotOpenFolder = "无法打开保存目录：%1";
-const char* const kRunningVersion = "当前版本：%1\n暂时无法检查新版本。";
+const char* const kNoWritePermission =
+    QT_TRANSLATE_NOOP("SettingDialog", "当前选择路径无写入权限！");
+const char* const kCannotOpenFolder = QT_TRANSLATE_NOOP("SettingDialog", "无法打开保存目录：%1");
+const char* const kRunningVersion =
+    QT_TRANSLATE_NOOP("SettingDialog", "当前版本：%1\n暂时无法检查新版本。");
 // The microphone level image drops to silence once the link is closed.
 constexpr int kSilenceDelayMs = 100;
 
@@ -108,14 +110,14 @@ bool SettingDialog::CanWriteTo(const QString& dir) {
 }
 
 QString SettingDialog::ChooseDirectory(const QString& start) {
-    return QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择保存文件目录"), start,
+    return QFileDialog::getExistingDirectory(this, tr("选择保存文件目录"), start,
                                              QFileDialog::ShowDirsOnly);
 }
 
 void SettingDialog::ShowMessage(const QString& text) {
     MessageBoxDialog box(this);
     box.SetMessage(text);
-    box.SetButtons(1, QString::fromUtf8("确定"));
+    box.SetButtons(1, tr("确定"));
     box.exec();
 }
 
@@ -171,7 +173,7 @@ void SettingDialog::on_pushButton_select_dir_clicked() {
         return;
     if (!CanWriteTo(chosen)) {
         BG_LOGW("the folder %s takes no files; the save folder stays", qUtf8Printable(chosen));
-        ShowMessage(QString::fromUtf8(kNoWritePermission));
+        ShowMessage(tr(kNoWritePermission));
         return;
     }
     if (ZuCam* app = ZuCam::instance())
@@ -184,14 +186,14 @@ void SettingDialog::on_pushButton_open_dir_clicked() {
     if (CD && CD->clock && CD->clock->openLocation(dir.toStdString()))
         return;
     BG_LOGE("the save folder %s could not be opened", qUtf8Printable(dir));
-    ShowMessage(QString::fromUtf8(kCannotOpenFolder).arg(dir));
+    ShowMessage(tr(kCannotOpenFolder).arg(dir));
 }
 
 void SettingDialog::on_pushButton_versioncheck_clicked() {
     if (EmitOnBus(kVersionCheckSignal, bg::Value(static_cast<void*>(this))) > 0)
         return;
     // No version-check module is installed: say at least which version runs.
-    ShowMessage(QString::fromUtf8(kRunningVersion).arg(AboutUsDialog::RunningVersion()));
+    ShowMessage(tr(kRunningVersion).arg(AboutUsDialog::RunningVersion()));
 }
 
 void SettingDialog::on_label_no_voice_help_linkActivated(QString link) {

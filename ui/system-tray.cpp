@@ -16,7 +16,7 @@
 namespace {
 
 const char* const kLogo = ":/image/logo_zucam.png";
-const char* const kIdleToolTip = "Zu虚拟摄像头\n状态：未连接";
+const char* const kIdleToolTip = QT_TRANSLATE_NOOP("SystemTray", "Zu虚拟摄像头\n状态：未连接");
 // The tip's own stylesheet fixes 150 x 50; longer notices get room for
 // their text, wrapped within the window.
 constexpr int kTipWidth = 150;
@@ -30,8 +30,8 @@ SystemTray::SystemTray(QWidget* window) : QObject(window), window_(window) {
         return;
     trayIcon = new QSystemTrayIcon(window);
     trayMenu = new QMenu(window);
-    showAction = new QAction(QString::fromUtf8("显示窗口"), trayMenu);
-    quitAction = new QAction(QString::fromUtf8("退出"), trayMenu);
+    showAction = new QAction(tr("显示窗口"), trayMenu);
+    quitAction = new QAction(tr("退出"), trayMenu);
     connect(showAction.data(), &QAction::triggered, this, [this] {
         qDebug() << "QAction::triggered";
         emit sig_showWindow();
@@ -41,7 +41,7 @@ SystemTray::SystemTray(QWidget* window) : QObject(window), window_(window) {
     trayMenu->addAction(quitAction);
     trayIcon->setContextMenu(trayMenu);
     trayIcon->setIcon(QIcon(QString::fromLatin1(kLogo)));
-    trayIcon->setToolTip(QString::fromUtf8(kIdleToolTip));
+    trayIcon->setToolTip(tr(kIdleToolTip));
     trayIcon->setVisible(true);
 }
 
@@ -58,8 +58,7 @@ void SystemTray::SetToolTip(const QString& text) {
 
 void SystemTray::ShowMessage(const QString& text, int ms) {
     if (trayIcon) {
-        trayIcon->showMessage(QString::fromUtf8(kNoticeTitle), text, QSystemTrayIcon::Information,
-                              ms);
+        trayIcon->showMessage(tr(kNoticeTitle), text, QSystemTrayIcon::Information, ms);
         return;
     }
     ShowTip(text, ms);

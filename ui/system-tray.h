@@ -16,7 +16,7 @@ class SystemTray : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char* kNoticeTitle = "提示";
+    static constexpr const char* kNoticeTitle = QT_TRANSLATE_NOOP("SystemTray", "提示");
 
     // `window` is the parent of the icon and of the tips. Without a tray
     // (QSystemTrayIcon::isSystemTrayAvailable() false) no icon is made.

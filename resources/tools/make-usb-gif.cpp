@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QStringList>
+#include <QTranslator>
 #include <QVector>
 #include <cstdio>
 #include <cstring>
@@ -117,28 +118,36 @@ QImage DrawScene(const Scene& scene) {
 }
 
 QVector<Scene> Film() {
-    const QString settings = QString::fromUtf8("设置");
-    const QStringList settingsRows = {
-        QString::fromUtf8("WLAN"), QString::fromUtf8("蓝牙"), QString::fromUtf8("显示和亮度"),
-        QString::fromUtf8("系统和更新"), QString::fromUtf8("关于手机")};
-    const QString about = QString::fromUtf8("关于手机");
-    const QStringList aboutRows = {QString::fromUtf8("设备名称"), QString::fromUtf8("型号"),
-                                   QString::fromUtf8("处理器"), QString::fromUtf8("版本号")};
-    const QString system = QString::fromUtf8("系统和更新");
-    const QStringList systemRows = {QString::fromUtf8("软件更新"), QString::fromUtf8("日期和时间"),
-                                    QString::fromUtf8("开发人员选项"), QString::fromUtf8("重置")};
-    const QString developer = QString::fromUtf8("开发人员选项");
-    const QStringList developerRows = {QString::fromUtf8("开发人员选项"),
-                                       QString::fromUtf8("USB调试"),
-                                       QString::fromUtf8("选择调试应用")};
+    const QString settings = QCoreApplication::translate("UsbHelpFilm", "设置");
+    const QStringList settingsRows = {QString::fromUtf8("WLAN"),
+                                      QCoreApplication::translate("UsbHelpFilm", "蓝牙"),
+                                      QCoreApplication::translate("UsbHelpFilm", "显示和亮度"),
+                                      QCoreApplication::translate("UsbHelpFilm", "系统和更新"),
+                                      QCoreApplication::translate("UsbHelpFilm", "关于手机")};
+    const QString about = QCoreApplication::translate("UsbHelpFilm", "关于手机");
+    const QStringList aboutRows = {QCoreApplication::translate("UsbHelpFilm", "设备名称"),
+                                   QCoreApplication::translate("UsbHelpFilm", "型号"),
+                                   QCoreApplication::translate("UsbHelpFilm", "处理器"),
+                                   QCoreApplication::translate("UsbHelpFilm", "版本号")};
+    const QString system = QCoreApplication::translate("UsbHelpFilm", "系统和更新");
+    const QStringList systemRows = {QCoreApplication::translate("UsbHelpFilm", "软件更新"),
+                                    QCoreApplication::translate("UsbHelpFilm", "日期和时间"),
+                                    QCoreApplication::translate("UsbHelpFilm", "开发人员选项"),
+                                    QCoreApplication::translate("UsbHelpFilm", "重置")};
+    const QString developer = QCoreApplication::translate("UsbHelpFilm", "开发人员选项");
+    const QStringList developerRows = {QCoreApplication::translate("UsbHelpFilm", "开发人员选项"),
+                                       QCoreApplication::translate("UsbHelpFilm", "USB调试"),
+                                       QCoreApplication::translate("UsbHelpFilm", "选择调试应用")};
 
     QVector<Scene> film;
     film.append({settings, settingsRows, -1, {}, -1, false, 100});
     film.append({settings, settingsRows, 4, {}, -1, false, 60});
     film.append({about, aboutRows, -1, {}, -1, false, 80});
     for (int tap = 1; tap <= 5; ++tap) {
-        const QString toast = tap < 5 ? QString::fromUtf8("再点击%1次进入开发者模式").arg(5 - tap)
-                                      : QString::fromUtf8("您已处于开发者模式");
+        const QString toast =
+            tap < 5 ? QCoreApplication::translate("UsbHelpFilm", "再点击%1次进入开发者模式")
+                          .arg(5 - tap)
+                    : QCoreApplication::translate("UsbHelpFilm", "您已处于开发者模式");
         film.append({about, aboutRows, 3, toast, -1, false, 35});
         film.append({about, aboutRows, -1, toast, -1, false, tap < 5 ? 20 : 120});
     }
@@ -147,7 +156,8 @@ QVector<Scene> Film() {
     film.append({system, systemRows, 2, {}, -1, false, 60});
     film.append({developer, developerRows, -1, {}, 1, false, 100});
     film.append({developer, developerRows, 1, {}, 1, false, 50});
-    film.append({developer, developerRows, -1, QString::fromUtf8("USB调试已开启"), 1, true, 250});
+    film.append({developer, developerRows, -1,
+                 QCoreApplication::translate("UsbHelpFilm", "USB调试已开启"), 1, true, 250});
     return film;
 }
 
@@ -255,9 +265,18 @@ bool WriteGif(const char* path, const QVector<Scene>& film) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zucam-make-usb-gif <out.gif>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: zucam-make-usb-gif <out.gif> [<translation.qm>]\n");
         return 2;
+    }
+    // The film of another language: the phone's menus read in that language.
+    QTranslator translator;
+    if (argc == 3) {
+        if (!translator.load(QString::fromLocal8Bit(argv[2]))) {
+            std::fprintf(stderr, "cannot read the translation %s\n", argv[2]);
+            return 1;
+        }
+        QCoreApplication::installTranslator(&translator);
     }
     if (!WriteGif(argv[1], Film())) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -1,0 +1,542 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AboutUsDialog</name>
+    <message>
+        <source>关于我们</source>
+        <translation>About Us</translation>
+    </message>
+    <message>
+        <source>Zu虚拟摄像头</source>
+        <translation>ZuCam Virtual Camera</translation>
+    </message>
+    <message>
+        <source>Zu虚拟摄像头——手机秒变高清电脑摄像头，
+WIFI无线连接，即开即连。支持超低延迟，高清
+画面，语音传输，兼容主流录屏直播软件。</source>
+        <translation>ZuCam Virtual Camera turns your phone into an HD
+camera for your computer over Wi-Fi, ready at once.
+Very low latency, HD picture and sound; works with
+popular recording and streaming programs.</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;更多产品&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;More products&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;用户协议&lt;/a&gt;&amp;nbsp;&amp;nbsp;|&amp;nbsp;&amp;nbsp;&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;隐私政策&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;User Agreement&lt;/a&gt;&amp;nbsp;&amp;nbsp;|&amp;nbsp;&amp;nbsp;&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;Privacy Policy&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>Copyright © ZuCam. All Rights Reserved.</source>
+        <translation>Copyright © ZuCam. All Rights Reserved.</translation>
+    </message>
+</context>
+<context>
+    <name>CustomTipsDialog</name>
+    <message>
+        <source>- - -</source>
+        <translation>- - -</translation>
+    </message>
+</context>
+<context>
+    <name>GuidWidget</name>
+    <message>
+        <source>不知道怎么用，看这里哦！</source>
+        <translation>Not sure how it works? Look here!</translation>
+    </message>
+    <message>
+        <source>关闭提示</source>
+        <translation>Close tip</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>使用帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>无线连接</source>
+        <translation>Wi-Fi</translation>
+    </message>
+    <message>
+        <source>USB连接</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>1. 请下载移动端虚拟摄像头APP，或&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#4C9DFF; text-decoration:underline;&quot;&gt;移步官网下载&lt;/a&gt;</source>
+        <translation>1. Install the camera app on your phone, or &lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#4C9DFF; text-decoration:underline;&quot;&gt;get it from our website&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>安卓下载</source>
+        <translation>Android</translation>
+    </message>
+    <message>
+        <source>ios下载</source>
+        <translation>iOS</translation>
+    </message>
+    <message>
+        <source>2. 请确保手机和电脑处在同一个wifi下。</source>
+        <translation>2. Make sure the phone and this computer are on the same Wi-Fi.</translation>
+    </message>
+    <message>
+        <source>3. 打开移动端虚拟摄像头app和电脑端Zu虚拟摄像头
+软件，在手机端点击搜索到的电脑设备，一键连接。</source>
+        <translation>3. Open the camera app on the phone and ZuCam here,
+then tap this computer in the app to connect.</translation>
+    </message>
+    <message>
+        <source>2. 电脑端和移动端虚拟摄像头切换到USB连接模式。</source>
+        <translation>2. Switch both ZuCam and the phone app to USB mode.</translation>
+    </message>
+    <message>
+        <source>3. 手机开启USB调试模式并连接USB线到电脑。</source>
+        <translation>3. Turn on USB debugging and plug the phone in by USB.</translation>
+    </message>
+    <message>
+        <source>4. 手机端点检测到的电脑设备连接即可。</source>
+        <translation>4. Tap this computer in the phone app to connect.</translation>
+    </message>
+    <message>
+        <source>请在手机应用商店中下载</source>
+        <translation>Get it from your phone&apos;s app store</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;%1&quot; style=&quot;color:#4C9DFF;&quot;&gt;前往官网下载&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;%1&quot; style=&quot;color:#4C9DFF;&quot;&gt;Download from our website&lt;/a&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>HelpInfoDialog</name>
+    <message>
+        <source>如何在其他软件中使用ZuCam摄像头</source>
+        <translation>Using the ZuCam camera in other programs</translation>
+    </message>
+</context>
+<context>
+    <name>MainForm</name>
+    <message>
+        <source>无线连接</source>
+        <translation>Wi-Fi</translation>
+    </message>
+    <message>
+        <source>USB连接</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>正在等待连接</source>
+        <translation>Waiting for a connection</translation>
+    </message>
+    <message>
+        <source>---.---.---.---</source>
+        <translation>---.---.---.---</translation>
+    </message>
+    <message>
+        <source>请确保您的安卓手机已开启USB调试模式
+并连接USB线到电脑</source>
+        <translation>Make sure USB debugging is on in your Android phone
+and the phone is plugged into this computer by USB</translation>
+    </message>
+    <message>
+        <source>注意：USB连接时电脑请保持在本页面
+手机端请在设置中切换到USB连接方式</source>
+        <translation>Note: keep this page open while connecting by USB,
+and switch the phone app to USB in its settings</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;Open Help&quot;&gt;&lt;span style=&quot;color:#6BA7FF;text-decoration:none;&quot;&gt;手机如何开启USB调试模式？&lt;/span&gt;&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;Open Help&quot;&gt;&lt;span style=&quot;color:#6BA7FF;text-decoration:none;&quot;&gt;How do I turn on USB debugging?&lt;/span&gt;&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>连接成功
+设备名</source>
+        <translation>Connected
+Device name</translation>
+    </message>
+    <message>
+        <source>连接成功
+%1</source>
+        <translation>Connected
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Zu虚拟摄像头</source>
+        <translation>ZuCam Virtual Camera</translation>
+    </message>
+    <message>
+        <source>Zu虚拟摄像头
+状态：未连接</source>
+        <translation>ZuCam Virtual Camera
+Status: not connected</translation>
+    </message>
+    <message>
+        <source>Zu虚拟摄像头
+状态：已连接</source>
+        <translation>ZuCam Virtual Camera
+Status: connected</translation>
+    </message>
+    <message>
+        <source>ip地址已复制到剪切板</source>
+        <translation>IP address copied to the clipboard</translation>
+    </message>
+    <message>
+        <source>检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式</source>
+        <translation>This computer is in power saving mode, which may make the video stutter. Switch to the balanced or performance power mode.</translation>
+    </message>
+    <message>
+        <source>您是否确定要关闭软件？</source>
+        <translation>Do you really want to quit ZuCam?</translation>
+    </message>
+    <message>
+        <source>无法启动媒体传输服务，由于%1端口被占用</source>
+        <translation>Cannot start the media service: port %1 is in use</translation>
+    </message>
+    <message>
+        <source>无法启动USB传输服务，由于%1端口被占用</source>
+        <translation>Cannot start the USB service: port %1 is in use</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>其它软件如何使用Zu虚拟摄像头？</source>
+        <translation>How do other programs use ZuCam?</translation>
+    </message>
+</context>
+<context>
+    <name>MediaServer</name>
+    <message>
+        <source>解码失败</source>
+        <translation>The video could not be decoded</translation>
+    </message>
+    <message>
+        <source>解码器初始化失败</source>
+        <translation>The video decoder could not be started</translation>
+    </message>
+</context>
+<context>
+    <name>MenuStateForm</name>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>更多设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>使用帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>截屏</source>
+        <translation>Screenshot</translation>
+    </message>
+    <message>
+        <source>录屏</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>已连接%1</source>
+        <translation>Connected to %1</translation>
+    </message>
+    <message>
+        <source>截屏成功，可在
+设置中打开目录查看</source>
+        <translation>Screenshot saved; open
+its folder in Settings</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBoxDialog</name>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>OpenUSBHelpDialog</name>
+    <message>
+        <source>如何开启USB调试模式</source>
+        <translation>How to turn on USB debugging</translation>
+    </message>
+    <message>
+        <source>(以华为p20为例，根据不同机型，操作和名称会略有不同）</source>
+        <translation>(Huawei P20 as the example; steps and names vary by model)</translation>
+    </message>
+    <message>
+        <source>1. 打开手机“设置” - “系统和更新” - “开发人员选项”，打开“USB调试”。</source>
+        <translation>1. On the phone, open &quot;Settings&quot; - &quot;System &amp; updates&quot; - &quot;Developer options&quot; and turn on &quot;USB debugging&quot;.</translation>
+    </message>
+    <message>
+        <source>2. 没有“开发人员选项”时，进入“设置” - “关于手机”，连续点击“版本号”5次，再回到第1步。</source>
+        <translation>2. No &quot;Developer options&quot;? Open &quot;Settings&quot; - &quot;About phone&quot;, tap &quot;Build number&quot; 5 times, then go back to step 1.</translation>
+    </message>
+</context>
+<context>
+    <name>SettingDialog</name>
+    <message>
+        <source>更多设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>截屏后马上打开目录</source>
+        <translation>Open the folder after a screenshot</translation>
+    </message>
+    <message>
+        <source>窗口置顶</source>
+        <translation>Keep the window on top</translation>
+    </message>
+    <message>
+        <source>虚拟麦克风：</source>
+        <translation>Microphone:</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>注:打开后,录屏软件即可录制手机麦克风声音</source>
+        <translation>Note: when on, other programs can record the phone&apos;s microphone</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;qrc:/help/help.html#no-voice&quot; style=&quot;color:#DF7D43;&quot;&gt;连接后听不到麦克风声音？&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;qrc:/help/help.html#no-voice&quot; style=&quot;color:#DF7D43;&quot;&gt;No microphone sound after connecting?&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>渲染模式：</source>
+        <translation>Rendering:</translation>
+    </message>
+    <message>
+        <source>硬件渲染</source>
+        <translation>Hardware</translation>
+    </message>
+    <message>
+        <source>软件渲染</source>
+        <translation>Software</translation>
+    </message>
+    <message>
+        <source>修改后重新连接生效</source>
+        <translation>Applies from the next connection</translation>
+    </message>
+    <message>
+        <source>设备名：</source>
+        <translation>Device name:</translation>
+    </message>
+    <message>
+        <source>本机在其他设备上显示的名称，修改后重启软件生效</source>
+        <translation>The name other devices see; applies after a restart</translation>
+    </message>
+    <message>
+        <source>保存目录：</source>
+        <translation>Save folder:</translation>
+    </message>
+    <message>
+        <source>升级到最新版本</source>
+        <translation>Check for updates</translation>
+    </message>
+    <message>
+        <source>当前选择路径无写入权限！</source>
+        <translation>The chosen folder cannot be written to!</translation>
+    </message>
+    <message>
+        <source>无法打开保存目录：%1</source>
+        <translation>Cannot open the save folder: %1</translation>
+    </message>
+    <message>
+        <source>当前版本：%1
+暂时无法检查新版本。</source>
+        <translation>Current version: %1
+New versions cannot be checked for now.</translation>
+    </message>
+    <message>
+        <source>选择保存文件目录</source>
+        <translation>Choose the save folder</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>SystemTray</name>
+    <message>
+        <source>Zu虚拟摄像头
+状态：未连接</source>
+        <translation>ZuCam Virtual Camera
+Status: not connected</translation>
+    </message>
+    <message>
+        <source>显示窗口</source>
+        <translation>Show window</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>USBServer</name>
+    <message>
+        <source>解码失败</source>
+        <translation>The video could not be decoded</translation>
+    </message>
+    <message>
+        <source>解码器初始化失败</source>
+        <translation>The video decoder could not be started</translation>
+    </message>
+</context>
+<context>
+    <name>UsbHelpFilm</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>蓝牙</source>
+        <translation>Bluetooth</translation>
+    </message>
+    <message>
+        <source>显示和亮度</source>
+        <translation>Display &amp; brightness</translation>
+    </message>
+    <message>
+        <source>系统和更新</source>
+        <translation>System &amp; updates</translation>
+    </message>
+    <message>
+        <source>关于手机</source>
+        <translation>About phone</translation>
+    </message>
+    <message>
+        <source>设备名称</source>
+        <translation>Device name</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>处理器</source>
+        <translation>Processor</translation>
+    </message>
+    <message>
+        <source>版本号</source>
+        <translation>Build number</translation>
+    </message>
+    <message>
+        <source>软件更新</source>
+        <translation>Software update</translation>
+    </message>
+    <message>
+        <source>日期和时间</source>
+        <translation>Date &amp; time</translation>
+    </message>
+    <message>
+        <source>开发人员选项</source>
+        <translation>Developer options</translation>
+    </message>
+    <message>
+        <source>重置</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>USB调试</source>
+        <translation>USB debugging</translation>
+    </message>
+    <message>
+        <source>选择调试应用</source>
+        <translation>Select debug app</translation>
+    </message>
+    <message>
+        <source>再点击%1次进入开发者模式</source>
+        <translation>%1 more taps to developer mode</translation>
+    </message>
+    <message>
+        <source>您已处于开发者模式</source>
+        <translation>You are now a developer</translation>
+    </message>
+    <message>
+        <source>USB调试已开启</source>
+        <translation>USB debugging is on</translation>
+    </message>
+</context>
+<context>
+    <name>ZuCam</name>
+    <message>
+        <source>未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？
+安装后可能需要重启电脑才能正常使用。</source>
+        <translation>The virtual microphone driver is not installed yet. Install it now?
+The computer may need a restart before the microphone works.</translation>
+    </message>
+    <message>
+        <source>虚拟麦克风驱动安装失败</source>
+        <translation>The virtual microphone driver could not be installed</translation>
+    </message>
+    <message>
+        <source>无法打开虚拟麦克风设备！</source>
+        <translation>Cannot open the virtual microphone!</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>output_path</name>
+    <message>
+        <source>未接收到图像数据，截图失败！</source>
+        <translation>No picture has arrived yet; the screenshot failed!</translation>
+    </message>
+    <message>
+        <source>输出目录不存在，请前往设置页面重新设置</source>
+        <translation>The save folder does not exist. Please choose it again in Settings.</translation>
+    </message>
+    <message>
+        <source>输出目录无法写入，请前往设置页面重新设置</source>
+        <translation>The save folder cannot be written to. Please choose it again in Settings.</translation>
+    </message>
+    <message>
+        <source>截图失败</source>
+        <translation>Screenshot failed</translation>
+    </message>
+    <message>
+        <source>无法开启录制！</source>
+        <translation>Cannot start recording!</translation>
+    </message>
+</context>
+</TS>
