@@ -15,6 +15,18 @@ extern "C" {
 
 #include "ui/video-picture.h"
 
+namespace {
+
+// Pictures are opaque (the conversion writes alpha 255), and QPainter copies
+// an RGB32 image where it would blend an ARGB32 one pixel by pixel: the same
+// bytes are drawn through an RGB32 view.
+QImage OpaqueView(const QImage& image) {
+    return QImage(image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+                  QImage::Format_RGB32);
+}
+
+}  // namespace
+
 PainterWidget::PainterWidget(QWidget* parent) : QWidget(parent) {
     // Every paint covers the whole widget, bands included.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -118,7 +130,7 @@ void PainterWidget::drawDisplayImage(QPainter& painter) {
     if (!VideoPicture::ScaleShow()) {
         painter.drawImage(
             QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2),
-            displayImage_);
+            OpaqueView(displayImage_));
         return;
     }
     const QSizeF drawn = VideoPicture::DrawnSize(picture, size(), true);
@@ -135,5 +147,5 @@ void PainterWidget::drawDisplayImage(QPainter& painter) {
                       libyuv::kFilterBox);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.drawImage(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2),
-                      paintImage_);
+                      OpaqueView(paintImage_));
 }
