@@ -35,9 +35,9 @@ MenuStateForm::MenuStateForm(QWidget* parent) : QWidget(parent), ui(new Ui::Menu
     ui->label_menu_time->setText(QString::fromLatin1(kNoTime));
     ui->pushButton_menu_record->setCheckable(true);
     SetMenuEnabled(false);
-    ui->pushButton_menu_set->setToolTip(QString::fromUtf8("更多设置"));
-    ui->pushButton_menu_help->setToolTip(QString::fromUtf8("使用帮助"));
-    ui->pushButton_menu_aboutus->setToolTip(QString::fromUtf8("关于我们"));
+    ui->pushButton_menu_set->setToolTip(tr("更多设置"));
+    ui->pushButton_menu_help->setToolTip(tr("使用帮助"));
+    ui->pushButton_menu_aboutus->setToolTip(tr("关于我们"));
     ui->pushButton_menu_cutscm->setToolTip(QString());
     ui->pushButton_menu_record->setToolTip(QString());
 }
@@ -60,13 +60,12 @@ void MenuStateForm::SetMenuEnabled(bool on) {
     }
     ui->pushButton_menu_cutscm->setEnabled(on);
     ui->pushButton_menu_record->setEnabled(on);
-    ui->pushButton_menu_cutscm->setToolTip(on ? QString::fromUtf8("截屏") : QString());
-    ui->pushButton_menu_record->setToolTip(on ? QString::fromUtf8("录屏") : QString());
+    ui->pushButton_menu_cutscm->setToolTip(on ? tr("截屏") : QString());
+    ui->pushButton_menu_record->setToolTip(on ? tr("录屏") : QString());
 }
 
 void MenuStateForm::SetDeviceState(const QString& name) {
-    ui->label_menu_state->setText(name.isEmpty() ? QString::fromUtf8("未连接")
-                                                 : QString::fromUtf8("已连接%1").arg(name));
+    ui->label_menu_state->setText(name.isEmpty() ? tr("未连接") : tr("已连接%1").arg(name));
 }
 
 void MenuStateForm::SetVolumeLevel(int level) {
@@ -88,7 +87,7 @@ void MenuStateForm::SetRecordTime(const QString& text) {
 
 void MenuStateForm::ShowShotToast() {
     auto* tip = new CustomTipsDialog(ui->pushButton_menu_cutscm);
-    tip->SetText(QString::fromUtf8("截屏成功，可在\n设置中打开目录查看"));
+    tip->SetText(tr("截屏成功，可在\n设置中打开目录查看"));
     const double s = DialogFrame::AppScaleFactor();
     const QPoint corner = ui->pushButton_menu_cutscm->mapToGlobal(QPoint(0, 0));
     tip->move(corner.x() - static_cast<int>(std::lround(50 * s)),
@@ -117,6 +116,10 @@ bool MenuStateForm::ShowGuide() {
                       help.y() - guideBubble->height());
     guideBubble->show();
     return true;
+}
+
+GuidWidget* MenuStateForm::guide() const {
+    return guideBubble.data();
 }
 
 void MenuStateForm::CloseGuide() {

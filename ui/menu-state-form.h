@@ -39,7 +39,7 @@ public:
     // Places the guide bubble over the help button while the first-use
     // setting is on; the setting's value.
     bool ShowGuide();
-    GuidWidget* guide() const { return guideBubble; }
+    GuidWidget* guide() const;
 
 signals:
     void ScreenShot();

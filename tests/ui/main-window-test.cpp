@@ -1,0 +1,458 @@
+// The main window as the connection servers and a person meet it: the
+// MediaCallback operations come from other threads as the servers call them,
+// the buttons are clicked with QTest. Runs in a private network namespace
+// (the Wi-Fi server listens and announces) on the X server of DISPLAY.
+#include "ui/main-window.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+#include "devices/virtual-camera-queue.h"
+#include "output-path.h"
+#include "server/media-server.h"
+#include "server/usb-server.h"
+#include "tests/support/camera-queue-reset.h"
+#include "tests/support/fake-tools.h"
+#include "tests/support/temp-dir.h"
+#include "tests/support/test-host.h"
+#include "tests/ui/renderer-pictures.h"
+#include "tests/ui/ui-test-app.h"
+#include "ui/main-form.h"
+#include "ui/menu-state-form.h"
+#include "ui/system-tray.h"
+#include "zucam.h"
+
+namespace {
+
+// The person's part of the window, scripted: messages and opened folders are
+// recorded, the close question answered from `closeAnswer`.
+class ScriptedMainWindow : public MainWindow {
+public:
+    static bool powerSaver;
+    QStringList messages;
+    std::vector<std::string> opened;
+    bool closeAnswer = false;
+    int closeQuestions = 0;
+    int quits = 0;
+
+protected:
+    void ShowMessage(const QString& text) override { messages << text; }
+    bool AskClose() override {
+        ++closeQuestions;
+        return closeAnswer;
+    }
+    void OpenFileLocation(const std::string& path) override { opened.push_back(path); }
+    void QuitApplication() override { ++quits; }
+    bool PowerSaverActive() const override { return powerSaver; }
+};
+bool ScriptedMainWindow::powerSaver = true;
+
+class ScriptedZuCam : public ZuCam {
+public:
+    using ZuCam::ZuCam;
+
+protected:
+    bool AskQuestion(const QString&) override { return false; }
+    void ShowMessage(const QString&) override {}
+};
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+QString TipText(const SystemTray& tray) {
+    QWidget* tip = tray.currentTip();
+    QLabel* label = tip ? tip->findChild<QLabel*>(QStringLiteral("label_ipdis_ip")) : nullptr;
+    return label ? label->text() : QString();
+}
+
+// One host, one set of fake tools and one application object with the real
+// main window for the whole program: an X connection is made once.
+class MainWindowEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        host = std::make_unique<zutest::TestHost>();
+        tools = std::make_unique<zutest::FakeTools>();
+        tools->useInThisProcess();
+        ASSERT_TRUE(zutest::RemoveStaleCameraQueue());
+        QCoreApplication::setApplicationName(QString("main-window-test-%1").arg(::getpid()));
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        // The designed (Chinese) texts, whatever the machine's locale.
+        qputenv("ZUCAM_LANG", "zh");
+        // The painter renderer is the default; Mesa's GLX keeps allocations
+        // to the end.
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+        ZuCam::SetMainWindowFactory([] { return new ScriptedMainWindow; });
+        app = std::make_unique<ScriptedZuCam>(argc, argv);
+        ASSERT_TRUE(WaitUntil([] { return !app->mainWindow.isNull(); }));
+        auto* w = static_cast<ScriptedMainWindow*>(app->mainWindow.data());
+        // The power check runs once the window is built.
+        ASSERT_TRUE(WaitUntil([w] { return w->tray()->currentTip() != nullptr; }));
+        powerTip = TipText(*w->tray());
+    }
+    void TearDown() override {
+        app.reset();
+        ZuCam::SetMainWindowFactory(nullptr);
+        tools.reset();
+        host.reset();
+    }
+
+    static std::unique_ptr<zutest::TestHost> host;
+    static std::unique_ptr<zutest::FakeTools> tools;
+    static std::unique_ptr<ScriptedZuCam> app;
+    static QString powerTip;
+
+private:
+    int argc = 2;
+    char name[20] = "main_window_test";
+    char noCamera[20] = "--no-camera-output";
+    char* argv[3] = {name, noCamera, nullptr};
+};
+
+std::unique_ptr<zutest::TestHost> MainWindowEnvironment::host;
+std::unique_ptr<zutest::FakeTools> MainWindowEnvironment::tools;
+std::unique_ptr<ScriptedZuCam> MainWindowEnvironment::app;
+QString MainWindowEnvironment::powerTip;
+
+const ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new MainWindowEnvironment);
+
+// Runs `call` on a thread of its own, as a server's thread would.
+void FromThread(const std::function<void()>& call) {
+    std::thread thread(call);
+    thread.join();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir, const std::string& suffix) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MainWindowEnvironment::app);
+        w = static_cast<ScriptedMainWindow*>(app().mainWindow.data());
+        ASSERT_NE(w, nullptr);
+        app().saveDir = QString::fromStdString(dir_.path());
+        app().shotOpenDir = false;
+        // Every case starts on the waiting page with no picture kept.
+        FromThread([this] { w->OnClientDisconnected(); });
+        ASSERT_TRUE(Flush());
+        ASSERT_EQ(page(), MainForm::kPageWaitWifi);
+        w->messages.clear();
+        w->opened.clear();
+    }
+
+    // Everything queued on the window so far has run: queued calls to one
+    // receiver run in order.
+    bool Flush() {
+        bool reached = false;
+        QMetaObject::invokeMethod(
+            w, [&reached] { reached = true; }, Qt::QueuedConnection);
+        return WaitUntil([&reached] { return reached; });
+    }
+
+    ZuCam& app() { return *MainWindowEnvironment::app; }
+    int page() const { return w->mainForm()->CurrentPage(); }
+    template <typename T>
+    T* Child(const char* name) {
+        T* child = w->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    static FrameHolder Picture() {
+        return rendertest::UniformPicture(AV_PIX_FMT_YUV420P, 320, 180, {120, 90, 200});
+    }
+    // Connected and showing pictures, as after a phone's push-play.
+    void Display() {
+        FromThread([this] { w->OnClientConnected("Pixel 7"); });
+        ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
+        FromThread([this] { w->OnVideoFrame(Picture()); });
+        ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageDisplay; }));
+    }
+    void ExpectMessage(const char* text) {
+        ASSERT_TRUE(WaitUntil([this] { return !w->messages.isEmpty(); }));
+        EXPECT_EQ(w->messages.takeFirst().toStdString(), text);
+    }
+
+    ScriptedMainWindow* w = nullptr;
+    zutest::TempDir dir_;
+};
+
+TEST_F(MainWindowTest, StartsOnTheWifiPageWithTheTitleAndNoticesThePowerSaver) {
+    EXPECT_EQ(w->windowTitle().toStdString(), "Zu虚拟摄像头");
+    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_EQ(Child<QLabel>("label_menu_state")->text().toStdString(), "未连接");
+    EXPECT_FALSE(Child<QPushButton>("pushButton_menu_cutscm")->isEnabled());
+    // No tray under Xvfb: the notice is a tip over the window.
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    EXPECT_EQ(MainWindowEnvironment::powerTip.toStdString(),
+              "检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式");
+}
+
+TEST_F(MainWindowTest, ConnectionThenFirstPictureShowTheVideoAndEnableTheMenu) {
+    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
+    EXPECT_EQ(Child<QLabel>("label_menu_state")->text().toStdString(), "已连接Pixel 7");
+    EXPECT_EQ(Child<QLabel>("label_success")->text().toStdString(), "连接成功\nPixel 7");
+    EXPECT_FALSE(Child<QPushButton>("pushButton_menu_record")->isEnabled());
+    FromThread([this] { w->OnVideoFrame(Picture()); });
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageDisplay; }));
+    EXPECT_TRUE(Child<QPushButton>("pushButton_menu_cutscm")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isEnabled());
+    // The painter renderer (the default setting) is the one shown.
+    EXPECT_TRUE(Child<QWidget>("painterWidget")->isVisible());
+    EXPECT_FALSE(Child<QWidget>("openGLWidget")->isVisible());
+    uitest::KeepPicture(w->grab().toImage(), QStringLiteral("main-window-display"));
+}
+
+TEST_F(MainWindowTest, AReconnectionWithinTheHoldKeepsTheDisplayPage) {
+    Display();
+    FromThread([this] { w->OnClientDisconnectedDelay(); });
+    ASSERT_TRUE(WaitUntil([this] { return w->disconnectTimer()->isActive(); }));
+    EXPECT_EQ(w->disconnectTimer()->interval(), MainWindow::kDisconnectHoldMs);
+    EXPECT_EQ(page(), MainForm::kPageDisplay);
+    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    ASSERT_TRUE(WaitUntil([this] { return !w->disconnectTimer()->isActive(); }));
+    EXPECT_EQ(page(), MainForm::kPageDisplay);
+    // Had the hold run out after all, nothing would change now.
+    w->disconnectTimer()->setInterval(0);
+    w->disconnectTimer()->start();
+    ASSERT_TRUE(WaitUntil([this] { return !w->disconnectTimer()->isActive(); }));
+    w->disconnectTimer()->setInterval(MainWindow::kDisconnectHoldMs);
+    ASSERT_TRUE(Flush());
+    EXPECT_EQ(page(), MainForm::kPageDisplay);
+    EXPECT_TRUE(w->messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, WithoutAReconnectionTheHoldEndsOnTheWaitingPageWithoutThePicture) {
+    Display();
+    FromThread([this] { w->OnClientDisconnectedDelay(); });
+    ASSERT_TRUE(WaitUntil([this] { return w->disconnectTimer()->isActive(); }));
+    // The picture is still kept during the hold.
+    QTest::mouseClick(Child<QPushButton>("pushButton_menu_cutscm"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([this] { return FilesIn(dir_.path(), ".png").size() == 1; }));
+    EXPECT_EQ(page(), MainForm::kPageDisplay);
+    // The hold runs out now instead of in 5000 ms.
+    w->disconnectTimer()->setInterval(0);
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageWaitWifi; }));
+    w->disconnectTimer()->setInterval(MainWindow::kDisconnectHoldMs);
+    EXPECT_FALSE(Child<QPushButton>("pushButton_menu_cutscm")->isEnabled());
+    EXPECT_EQ(Child<QLabel>("label_menu_state")->text().toStdString(), "未连接");
+    QMetaObject::invokeMethod(w, "ScreenShot");
+    ExpectMessage(output_path::kMsgNoPicture);
+}
+
+TEST_F(MainWindowTest, APlainDisconnectReturnsAtOnceAndFinishesTheRecording) {
+    Display();
+    QTest::mouseClick(Child<QPushButton>("pushButton_menu_record"), Qt::LeftButton);
+    ASSERT_TRUE(app().recording);
+    EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isChecked());
+    EXPECT_TRUE(Child<QLabel>("label_menu_time")->isVisible());
+    for (int i = 0; i < 5; ++i)
+        FromThread([this] { w->OnVideoFrame(Picture()); });
+    FromThread([this] { w->OnClientDisconnected(); });
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageWaitWifi; }));
+    EXPECT_FALSE(app().recording);
+    EXPECT_FALSE(w->recording().IsRecording());
+    EXPECT_FALSE(Child<QPushButton>("pushButton_menu_record")->isChecked());
+    EXPECT_EQ(Child<QLabel>("label_menu_time")->text().toStdString(), "00:00:00");
+    const std::vector<std::string> files = FilesIn(dir_.path(), ".mp4");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_GT(std::filesystem::file_size(files[0]), 0u);
+    // The finished file's folder is opened once.
+    ASSERT_EQ(w->opened.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(w->opened[0]), std::filesystem::path(files[0]));
+    EXPECT_TRUE(w->messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ThePhonesCommandsTakeScreenshotsAndRecord) {
+    Display();
+    app().shotOpenDir = true;
+    FromThread([this] { w->OnScreenShotRequest(); });
+    ASSERT_TRUE(WaitUntil([this] { return w->opened.size() == 1; }));
+    ASSERT_EQ(FilesIn(dir_.path(), ".png").size(), 1u);
+    EXPECT_EQ(std::filesystem::path(w->opened[0]).filename().string().rfind("ZuCam_shot[", 0), 0u);
+    FromThread([this] { w->OnStartRecordRequest(); });
+    ASSERT_TRUE(WaitUntil([this] { return app().recording.load(); }));
+    // A second start while recording starts nothing new.
+    FromThread([this] { w->OnStartRecordRequest(); });
+    FromThread([this] { w->OnVideoFrame(Picture()); });
+    FromThread([this] { w->OnStopRecordRequest(); });
+    ASSERT_TRUE(WaitUntil([this] { return !app().recording; }));
+    ASSERT_TRUE(WaitUntil([this] { return w->opened.size() == 2; }));
+    EXPECT_EQ(FilesIn(dir_.path(), ".mp4").size(), 1u);
+    // No write test file stays behind.
+    EXPECT_TRUE(FilesIn(dir_.path(), ".txt").empty());
+    EXPECT_TRUE(w->messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, AScreenshotFromTheButtonShowsTheTipOverIt) {
+    Display();
+    auto* button = Child<QPushButton>("pushButton_menu_cutscm");
+    // Tips of earlier screenshots may still be on their way out.
+    const QList<QDialog*> earlier = button->findChildren<QDialog*>();
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([button, &earlier] {
+        for (QDialog* tip : button->findChildren<QDialog*>()) {
+            if (!earlier.contains(tip))
+                return true;
+        }
+        return false;
+    }));
+    EXPECT_EQ(FilesIn(dir_.path(), ".png").size(), 1u);
+    EXPECT_TRUE(w->opened.empty());
+}
+
+TEST_F(MainWindowTest, FailuresSayWhyAndLeaveNothingRunning) {
+    QMetaObject::invokeMethod(w, "ScreenShot");
+    ExpectMessage(output_path::kMsgNoPicture);
+    QMetaObject::invokeMethod(w, "StartRecord");
+    ExpectMessage(output_path::kMsgRecordFailed);
+
+    Display();
+    const std::string plainFile = dir_.file("plain-file");
+    std::ofstream(plainFile) << "x";
+    struct Case {
+        std::string dir;
+        const char* message;
+    };
+    // Root ignores permission bits: a path that is no folder and a kernel
+    // file system that takes no files are unwritable for everyone.
+    for (const Case& c : {Case{dir_.file("missing"), output_path::kMsgNoDirectory},
+                          Case{plainFile, output_path::kMsgNotWritable},
+                          Case{"/proc", output_path::kMsgNotWritable}}) {
+        SCOPED_TRACE(c.dir);
+        app().saveDir = QString::fromStdString(c.dir);
+        QTest::mouseClick(Child<QPushButton>("pushButton_menu_cutscm"), Qt::LeftButton);
+        ExpectMessage(c.message);
+        QTest::mouseClick(Child<QPushButton>("pushButton_menu_record"), Qt::LeftButton);
+        ExpectMessage(c.message);
+        EXPECT_FALSE(app().recording);
+        EXPECT_FALSE(w->recording().IsRecording());
+        EXPECT_FALSE(Child<QPushButton>("pushButton_menu_record")->isChecked());
+        EXPECT_FALSE(Child<QLabel>("label_menu_time")->isVisible());
+    }
+    EXPECT_TRUE(FilesIn(dir_.path(), ".png").empty());
+    EXPECT_TRUE(FilesIn(dir_.path(), ".mp4").empty());
+    EXPECT_TRUE(w->opened.empty());
+}
+
+TEST_F(MainWindowTest, SwitchingToUsbAndBackWithinTheDelayNeverStartsTheUsbServer) {
+    QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
+    EXPECT_EQ(page(), MainForm::kPageWaitUsb);
+    EXPECT_EQ(app().connectMode, 1);
+    EXPECT_EQ(w->mediaServer(), nullptr);
+    ASSERT_TRUE(w->usbStartTimer()->isActive());
+    EXPECT_EQ(w->usbStartTimer()->interval(), MainWindow::kUsbStartDelayMs);
+    QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
+    EXPECT_EQ(page(), MainForm::kPageWaitWifi);
+    EXPECT_EQ(app().connectMode, 0);
+    EXPECT_FALSE(w->usbStartTimer()->isActive());
+    EXPECT_NE(w->mediaServer(), nullptr);
+    ASSERT_TRUE(Flush());
+    EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_TRUE(MainWindowEnvironment::tools->calls("adb").empty());
+
+    // Left on USB, the server starts once the delay is over.
+    QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
+    w->usbStartTimer()->setInterval(0);
+    ASSERT_TRUE(WaitUntil([this] { return w->usbServer() != nullptr; }));
+    w->usbStartTimer()->setInterval(MainWindow::kUsbStartDelayMs);
+    EXPECT_EQ(w->mediaServer(), nullptr);
+    QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
+    EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_TRUE(w->messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, AddressListsAreLinksSeparatedBySlashes) {
+    EXPECT_EQ(MainForm::IpListHtml({}).toStdString(), "---.---.---.---");
+    const std::string one = MainForm::IpListHtml({"192.168.1.23"}).toStdString();
+    EXPECT_EQ(one.rfind("<html><head/><body><p><a href=\"192.168.1.23\">", 0), 0u);
+    EXPECT_EQ(one.find(" / "), std::string::npos);
+    const std::string two = MainForm::IpListHtml({"192.168.1.23", "10.0.0.7"}).toStdString();
+    const size_t first = two.find("<a href=\"192.168.1.23\">");
+    const size_t slash = two.find(" / ");
+    const size_t second = two.find("<a href=\"10.0.0.7\">");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(slash, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_LT(first, slash);
+    EXPECT_LT(slash, second);
+    EXPECT_EQ(two.find("</p></body></html>"), two.size() - 18);
+    // In the netns only loopback exists, which is never announced.
+    EXPECT_EQ(Child<QLabel>("label_ip")->text().toStdString(), "---.---.---.---");
+}
+
+// Clicks along the address line: every click on a link puts exactly that
+// address on the clipboard and shows the notice; clicks beside them do not.
+TEST_F(MainWindowTest, ClickingAnAddressCopiesExactlyItAndShowsTheNotice) {
+    auto* label = Child<QLabel>("label_ip");
+    w->mainForm()->SetIpList({"192.168.1.23", "10.0.0.7"});
+    ASSERT_TRUE(WaitUntil([label] { return label->isVisible() && label->width() > 0; }));
+    QApplication::processEvents();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    std::set<std::string> copied;
+    for (int x = 0; x < label->width(); x += 3) {
+        clipboard->setText(QStringLiteral("before"));
+        QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(x, label->height() / 2));
+        const std::string now = clipboard->text().toStdString();
+        if (now == "before")
+            continue;
+        copied.insert(now);
+        EXPECT_EQ(TipText(*w->tray()).toStdString(), "ip地址已复制到剪切板");
+    }
+    EXPECT_EQ(copied, (std::set<std::string>{"192.168.1.23", "10.0.0.7"}));
+    w->mainForm()->SetIpList({});
+}
+
+TEST_F(MainWindowTest, TheCloseButtonQuitsOnlyWhenConfirmed) {
+    w->closeAnswer = false;
+    QTest::mouseClick(Child<QPushButton>("pushButton_main_close"), Qt::LeftButton);
+    EXPECT_EQ(w->closeQuestions, 1);
+    EXPECT_EQ(w->quits, 0);
+    w->closeAnswer = true;
+    QTest::mouseClick(Child<QPushButton>("pushButton_main_close"), Qt::LeftButton);
+    EXPECT_EQ(w->closeQuestions, 2);
+    EXPECT_EQ(w->quits, 1);
+}
+
+}  // namespace

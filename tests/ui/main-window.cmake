@@ -1,0 +1,9 @@
+# The main window with its forms, driven as the connection servers and a
+# person do, in a private network namespace (the Wi-Fi server listens and
+# announces); and the real zucam ending on SIGTERM and SIGINT.
+find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+
+zucam_add_gtest(main_window_test LABEL unit TIMEOUT 120 NETNS
+    SOURCES main-window-test.cpp
+    LIBS ui ui_test_support renderer_test_pictures zucam_app Qt5::Test)
+set_target_properties(main_window_test PROPERTIES AUTOMOC ON)
