@@ -233,13 +233,14 @@ TEST_F(ZucamdHostileTest, AbsurdAudioRatesWhileRecordingCostNothing) {
         for (int i = 0; i < n; ++i) {
             phonesim::AccessUnit unit;
             ASSERT_EQ(encoder.Next(&unit, &error), 1) << error;
-            if (!unit.config.empty())
+            if (!unit.config.empty()) {
                 ASSERT_TRUE(phone.SendVideo(2, unit.config));
+            }
             ASSERT_TRUE(phone.SendVideo(unit.key ? 1 : 0, unit.picture));
             Sleep(33);
         }
     };
-    sendPictures(15);
+    ASSERT_NO_FATAL_FAILURE(sendPictures(15));
     ASSERT_TRUE(WaitLog("first picture")) << Log();
     Json::Value reply;
     ASSERT_FALSE(phone.Request(R"({"type":5,"data":{"type":1}})", &reply).empty());
@@ -249,7 +250,7 @@ TEST_F(ZucamdHostileTest, AbsurdAudioRatesWhileRecordingCostNothing) {
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(phone.SendAudio(1, 2, 16, block));
         ASSERT_TRUE(phone.SendAudio(4000000000u, 2, 16, block));
-        sendPictures(15);
+        ASSERT_NO_FATAL_FAILURE(sendPictures(15));
     }
     ASSERT_FALSE(phone.Request(R"({"type":5,"data":{"type":0}})", &reply).empty());
     const Clock::time_point stop = Clock::now();
