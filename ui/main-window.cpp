@@ -231,6 +231,11 @@ void MainWindow::StopMediaServer() {
     // meanwhile. The quit is queued, so a deletion that finishes before the
     // wait begins still ends it.
     MediaServer* server = mediaServer_.release();
+    // A QObject may only be deleted on another thread while nothing delivers
+    // its events: it leaves this thread's event loop first (what is still
+    // queued for it is dropped with it).
+    server->disconnect(this);
+    server->moveToThread(nullptr);
     QEventLoop wait;
     QThreadPool::globalInstance()->start([server, &wait] {
         delete server;

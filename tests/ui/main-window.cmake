@@ -7,3 +7,9 @@ zucam_add_gtest(main_window_test LABEL unit TIMEOUT 120 NETNS
     SOURCES main-window-test.cpp
     LIBS ui ui_test_support renderer_test_pictures zucam_app Qt5::Test)
 set_target_properties(main_window_test PROPERTIES AUTOMOC ON)
+
+zucam_add_gtest(zucam_stop_signal_test LABEL e2e TIMEOUT 180 NETNS
+    RESOURCE_LOCK zucam_streaming_e2e
+    SOURCES zucam-stop-signal-test.cpp
+    LIBS platform)
+add_dependencies(zucam_stop_signal_test zucam zucam-phone-sim)
