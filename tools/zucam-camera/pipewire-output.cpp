@@ -12,8 +12,9 @@
 
 namespace {
 
-// A consumer may hold a few buffers while we fill the next one.
-constexpr int kBuffers = 4;
+// A consumer may hold several buffers (a busy machine, a slow encoder)
+// while we fill the next one; each holds one 1280x720 picture.
+constexpr int kBuffers = 8;
 
 int64_t MonotonicNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
