@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -39,8 +40,10 @@ extern "C" {
 #include "tests/support/test-host.h"
 #include "tests/ui/renderer-pictures.h"
 #include "tests/ui/ui-test-app.h"
+#include "ui/guid-widget.h"
 #include "ui/main-form.h"
 #include "ui/menu-state-form.h"
+#include "ui/rotate-label.h"
 #include "ui/system-tray.h"
 #include "zucam.h"
 
@@ -442,6 +445,54 @@ TEST_F(MainWindowTest, ClickingAnAddressCopiesExactlyItAndShowsTheNotice) {
     }
     EXPECT_EQ(copied, (std::set<std::string>{"192.168.1.23", "10.0.0.7"}));
     w->mainForm()->SetIpList({});
+}
+
+// Closes whatever modal dialog opens next, as a person would.
+void CloseNextDialog() {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->done(0);
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+TEST_F(MainWindowTest, TheGuideShowsOnlyUntilHelpIsOpenedAndTheLevelPicksItsImage) {
+    app().firstOpen = true;
+    MenuStateForm* menu = w->menuForm();
+    ASSERT_TRUE(menu->ShowGuide());
+    ASSERT_NE(menu->guide(), nullptr);
+    EXPECT_TRUE(menu->guide()->isVisible());
+    CloseNextDialog();
+    QTest::mouseClick(Child<QPushButton>("pushButton_menu_help"), Qt::LeftButton);
+    EXPECT_FALSE(app().firstOpen);
+    EXPECT_EQ(menu->guide(), nullptr);
+    EXPECT_FALSE(menu->ShowGuide());
+    EXPECT_EQ(menu->guide(), nullptr);
+
+    menu->SetVolumeLevel(3);
+    EXPECT_EQ(Child<QLabel>("label_menu_volumn_img")->styleSheet().toStdString(),
+              "border-image: url(:/image/voice/voice-3.png);");
+    menu->SetVolumeLevel(0);
+}
+
+// The spinner turns in steps of 7.5 degrees and wraps below 360.
+TEST_F(MainWindowTest, TheSpinnerTurnsInSteps) {
+    auto* spinner = Child<RotateLabel>("label_imgwait");
+    ASSERT_TRUE(spinner->isRunning());
+    const double before = RotateLabel::angle();
+    ASSERT_TRUE(WaitUntil([before] { return RotateLabel::angle() != before; }));
+    const double after = RotateLabel::angle();
+    EXPECT_GE(after, 0.0);
+    EXPECT_LT(after, 360.0);
+    EXPECT_DOUBLE_EQ(after / RotateLabel::kStepDegrees,
+                     static_cast<int>(after / RotateLabel::kStepDegrees + 0.5));
+    // Connected, the spinner rests; back on the waiting page it turns again.
+    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
+    EXPECT_FALSE(spinner->isRunning());
 }
 
 TEST_F(MainWindowTest, TheCloseButtonQuitsOnlyWhenConfirmed) {
