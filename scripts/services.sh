@@ -49,10 +49,13 @@ fi
 # needs a D-Bus session; a private bus is given to it alone, so nothing else
 # the tests start meets a bus it did not expect.
 pw_answers() { timeout 5 pw-cli info 0 >/dev/null 2>&1; }
+# Waits at most 15 s in all, however long each check takes to fail.
 wait_for() {
-    i=0
-    while ! "$@" && [ $i -lt 150 ]; do sleep 0.1; i=$((i + 1)); done
-    "$@"
+    end=$(($(date +%s) + 15))
+    while ! "$@"; do
+        [ "$(date +%s)" -lt "$end" ] || return 1
+        sleep 0.1
+    done
 }
 wireplumber_linked() { timeout 5 pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber'; }
 if command -v pipewire >/dev/null 2>&1 && command -v wireplumber >/dev/null 2>&1 && ! pw_answers; then
