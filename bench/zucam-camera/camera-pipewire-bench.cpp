@@ -34,8 +34,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               Clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
         .count();
 }
 
@@ -108,8 +107,8 @@ int main(int argc, char** argv) {
     }
     platform::ChildProcess consumer;
     platform::ChildProcess::Options gst;
-    gst.argv = {"gst-launch-1.0", "-q", "pipewiresrc", "target-object=" + serial, "!",
-                "video/x-raw,format=I420", "!", "fakesink"};
+    gst.argv = {"gst-launch-1.0",          "-q", "pipewiresrc", "target-object=" + serial, "!",
+                "video/x-raw,format=I420", "!",  "fakesink"};
     gst.stdoutPath = gst.stderrPath = timing + ".gst";
     if (!consumer.start(gst)) {
         std::fprintf(stderr, "cannot start gst-launch-1.0\n");
@@ -159,8 +158,8 @@ int main(int argc, char** argv) {
         toReady.push_back(double(ready - it->second) / 1e6);
     }
     if (latency.empty()) {
-        std::fprintf(stderr, "no picture reached PipeWire; see %s.err and %s.gst\n",
-                     timing.c_str(), timing.c_str());
+        std::fprintf(stderr, "no picture reached PipeWire; see %s.err and %s.gst\n", timing.c_str(),
+                     timing.c_str());
     } else {
         std::remove(timing.c_str());
         std::remove((timing + ".err").c_str());
@@ -175,10 +174,11 @@ int main(int argc, char** argv) {
     std::printf("  CPU: %.2f%% of one core (aim <= 5%%)\n", cpu);
     std::printf("  publish -> scaled:        p50 %.2f ms  p99 %.2f ms\n", Percentile(toReady, 50),
                 Percentile(toReady, 99));
-    std::printf("  publish -> buffer queued: p50 %.2f ms  p99 %.2f ms  max %.2f ms (aim p99 <= 5 "
-                "ms; the wait for the output tick not counted)\n",
-                Percentile(latency, 50), Percentile(latency, 99),
-                latency.empty() ? 0.0 : *std::max_element(latency.begin(), latency.end()));
+    std::printf(
+        "  publish -> buffer queued: p50 %.2f ms  p99 %.2f ms  max %.2f ms (aim p99 <= 5 "
+        "ms; the wait for the output tick not counted)\n",
+        Percentile(latency, 50), Percentile(latency, 99),
+        latency.empty() ? 0.0 : *std::max_element(latency.begin(), latency.end()));
     bool ok = cpu <= 5.0 && !latency.empty() && Percentile(latency, 99) <= 5.0 &&
               latency.size() * 10 >= published.size() * 9;
     std::printf("  %s\n", ok ? "within the aims" : "NOT within the aims");
