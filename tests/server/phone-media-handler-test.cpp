@@ -24,34 +24,23 @@ void Push(PhoneMediaHandler* h, servertest::FakeMediaCallback* cb, unsigned rate
 }
 
 // A rate of 1 Hz would make the 48 kHz microphone resampler turn every input
-// sample into 48,000: such packets, and every rate or channel count no real
-// microphone has, never become frames.
-TEST(PhoneMediaHandlerAudioTest, RatesAndChannelsOutsideTheLimitsAreDropped) {
+// sample into 48,000: such packets, every rate or channel count no real
+// microphone has, and packets of more than a second never become frames.
+TEST(PhoneMediaHandlerAudioTest, AudioOutsideTheLimitsIsDropped) {
     zutest::TestHost host;
     PhoneMediaHandler handler;
     servertest::FakeMediaCallback cb;
     const unsigned bad[][2] = {{1, 2},     {7999, 1},  {192001, 2}, {4000000000u, 2},
-                               {48000, 0}, {48000, 9}, {48000, 64}, {0, 1}};
+                               {48000, 0}, {48000, 9}, {0, 1}};
     for (const auto& p : bad)
         Push(&handler, &cb, p[0], p[1]);
-    EXPECT_TRUE(cb.audio().empty());
-    Push(&handler, &cb, 8000, 1);
-    Push(&handler, &cb, 192000, 8);
-    ASSERT_EQ(cb.audio().size(), 2u);
-    EXPECT_EQ(cb.audio()[1].get()->ch_layout.nb_channels, 8);
-}
-
-// The work of one packet is bounded: more than a second of audio in one
-// packet is dropped, exactly one second is not.
-TEST(PhoneMediaHandlerAudioTest, PacketsOfMoreThanOneSecondAreDropped) {
-    zutest::TestHost host;
-    PhoneMediaHandler handler;
-    servertest::FakeMediaCallback cb;
     Push(&handler, &cb, 8000, 1, std::string(16002, '\0'));
     EXPECT_TRUE(cb.audio().empty());
     Push(&handler, &cb, 8000, 1, std::string(16000, '\0'));
-    ASSERT_EQ(cb.audio().size(), 1u);
+    Push(&handler, &cb, 192000, 8);
+    ASSERT_EQ(cb.audio().size(), 2u);
     EXPECT_EQ(cb.audio()[0].get()->nb_samples, 8000);
+    EXPECT_EQ(cb.audio()[1].get()->ch_layout.nb_channels, 8);
 }
 
 // One warning per connection, however many packets are dropped; a new
