@@ -203,6 +203,9 @@ void MainWindow::StartMediaServer() {
     mediaServer_ = MediaServer::Create(this);
     if (!mediaServer_->Start(kMediaPort)) {
         BG_LOGE("the media server cannot listen on port %d", kMediaPort);
+        // Kept, it would announce a desktop no phone can reach.
+        mediaServer_.reset();
+        mainForm()->SetIpList(QStringList());
         ShowMessage(tr(kMediaPortBusy).arg(kMediaPort));
         return;
     }

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -402,6 +403,26 @@ TEST_F(MainWindowTest, SwitchingToUsbAndBackWithinTheDelayNeverStartsTheUsbServe
     EXPECT_EQ(w->mediaServer(), nullptr);
     QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
     EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_TRUE(w->messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ATakenPortIsReportedAndNothingServesOrAnnounces) {
+    QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
+    ASSERT_EQ(w->mediaServer(), nullptr);
+    {
+        QTcpServer squatter;
+        ASSERT_TRUE(squatter.listen(QHostAddress::Any, MainWindow::kMediaPort));
+        QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
+        ASSERT_EQ(w->messages.size(), 1);
+        EXPECT_EQ(w->messages.takeFirst().toStdString(),
+                  "无法启动媒体传输服务，由于10080端口被占用");
+        EXPECT_EQ(w->mediaServer(), nullptr);
+        EXPECT_EQ(Child<QLabel>("label_ip")->text().toStdString(), "---.---.---.---");
+        EXPECT_EQ(page(), MainForm::kPageWaitWifi);
+    }
+    QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
     EXPECT_NE(w->mediaServer(), nullptr);
     EXPECT_TRUE(w->messages.isEmpty());
 }
