@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -58,13 +59,19 @@ int main(int argc, char** argv) {
             return code;
         // SIGINT/SIGTERM only raise a flag; the main thread notices it here
         // and leaves the event loop so everything is torn down in order.
+        // Only from the main loop itself: quitting ends every loop of the
+        // thread, and an adb call waiting in a loop of its own would be cut
+        // off (its adb killed).
         QTimer stopPoll;
         QObject::connect(&stopPoll, &QTimer::timeout, [&app] {
-            if (platform::StopRequested())
+            if (platform::StopRequested() && QThread::currentThread()->loopLevel() == 1)
                 app.quit();
         });
         stopPoll.start(50);
         code = app.exec();
+        // The teardown waits for adb (removing the port mappings) in loops of
+        // its own, which a quit would end early.
+        stopPoll.stop();
         host.Shutdown();
     }
     return code;
