@@ -15,10 +15,9 @@
         <source>Zu虚拟摄像头——手机秒变高清电脑摄像头，
 WIFI无线连接，即开即连。支持超低延迟，高清
 画面，语音传输，兼容主流录屏直播软件。</source>
-        <translation>ZuCam Virtual Camera turns your phone into an HD
-camera for your computer over Wi-Fi, ready at once.
-Very low latency, HD picture and sound; works with
-popular recording and streaming programs.</translation>
+        <translation>ZuCam turns your phone into an HD camera for this
+computer over Wi-Fi, ready at once. Low latency,
+HD picture and sound; works with streaming apps.</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;qrc:/help/help.html&quot; style=&quot;color:#95b4ee;&quot;&gt;更多产品&lt;/a&gt;</source>
@@ -44,7 +43,7 @@ popular recording and streaming programs.</translation>
     <name>GuidWidget</name>
     <message>
         <source>不知道怎么用，看这里哦！</source>
-        <translation>Not sure how it works? Look here!</translation>
+        <translation>Need help? Look here!</translation>
     </message>
     <message>
         <source>关闭提示</source>
@@ -84,7 +83,7 @@ popular recording and streaming programs.</translation>
     <message>
         <source>3. 打开移动端虚拟摄像头app和电脑端Zu虚拟摄像头
 软件，在手机端点击搜索到的电脑设备，一键连接。</source>
-        <translation>3. Open the camera app on the phone and ZuCam here,
+        <translation>3. Open the phone app and ZuCam on this computer,
 then tap this computer in the app to connect.</translation>
     </message>
     <message>

@@ -87,6 +87,8 @@ public:
         tools->useInThisProcess();
         QCoreApplication::setApplicationName(QString("setting-dialog-test-%1").arg(::getpid()));
         qputenv("QT_QPA_PLATFORM", "xcb");
+        // The designed (Chinese) texts, whatever the machine's locale.
+        qputenv("ZUCAM_LANG", "zh");
         // Dialogs draw without OpenGL; Mesa's GLX keeps allocations to the end.
         qputenv("QT_XCB_GL_INTEGRATION", "none");
         ZuCam::SetMainWindowFactory([] { return new FakeMainWindow; });
