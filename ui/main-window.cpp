@@ -7,8 +7,11 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QMoveEvent>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimerEvent>
+#include <atomic>
+#include <memory>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -239,12 +242,30 @@ void MainWindow::StopMediaServer() {
     // queued for it is dropped with it).
     server->disconnect(this);
     server->moveToThread(nullptr);
+    struct Deletion {
+        std::atomic<bool> done{false};
+        QEventLoop* wait = nullptr;  // GUI thread only
+    };
+    auto deletion = std::make_shared<Deletion>();
     QEventLoop wait;
-    QThreadPool::globalInstance()->start([server, &wait] {
+    deletion->wait = &wait;
+    QThreadPool::globalInstance()->start([server, deletion] {
         delete server;
-        QMetaObject::invokeMethod(&wait, "quit", Qt::QueuedConnection);
+        deletion->done = true;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [deletion] {
+                if (deletion->wait)
+                    deletion->wait->quit();
+            },
+            Qt::QueuedConnection);
     });
     wait.exec(QEventLoop::ExcludeUserInputEvents);
+    deletion->wait = nullptr;
+    // The program is ending (a stop signal quits every event loop): the
+    // deletion never needs this thread, so it is simply waited for.
+    while (!deletion->done)
+        QThread::msleep(2);
 }
 
 void MainWindow::StopUSBServer() {
