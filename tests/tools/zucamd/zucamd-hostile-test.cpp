@@ -105,9 +105,14 @@ protected:
         if (saveDir.empty())
             saveDir = dir_.path();
         std::vector<std::string> argv = std::move(wrapper);
-        const std::vector<std::string> zucamd = {e2e::Bin("zucamd"),    "--port",
-                                                 std::to_string(kPort), "--no-announce",
-                                                 "--save-dir",          saveDir};
+        // No camera output of its own: a kill -9 would leave it behind.
+        const std::vector<std::string> zucamd = {e2e::Bin("zucamd"),
+                                                 "--port",
+                                                 std::to_string(kPort),
+                                                 "--no-announce",
+                                                 "--no-camera-output",
+                                                 "--save-dir",
+                                                 saveDir};
         argv.insert(argv.end(), zucamd.begin(), zucamd.end());
         ASSERT_TRUE(e2e::Start(&zucamd_, dir_, "zucamd", argv));
         // Generous: a sanitizer build on a busy machine starts slowly.
@@ -121,8 +126,7 @@ protected:
         return argv;
     }
 
-    // zucamd's log sink takes its standard error along: everything it says
-    // lands in the log file of the isolated environment.
+    // zucamd logs into the log file of the isolated environment.
     std::string LogPath() const { return dir_.file("state") + "/ZuCam/zucam.log"; }
     std::string Log() const { return e2e::ReadText(LogPath()); }
     bool WaitLog(const std::string& text, int ms = kLogLimitMs) const {
