@@ -73,6 +73,7 @@ int RunUninstall(int& argc, char** argv) {
     // only prints.
     if (HasDisplay()) {
         QApplication app(argc, argv);
+        SetUpUiResources();
         Uninstall();
     } else {
         QCoreApplication app(argc, argv);

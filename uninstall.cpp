@@ -27,8 +27,12 @@ std::set<QString> FilterFileHolders(const QString& appDir) {
     return names;
 }
 
+// The log keeps the designed text; the box shows it translated.
+const char* const kHoldersWarning =
+    QT_TRANSLATE_NOOP("Uninstall", "由于以下软件占用驱动文件，软件将不能完全卸载");
+
 QString UninstallWarningText(const std::set<QString>& holders) {
-    QString text = QString::fromUtf8("由于以下软件占用驱动文件，软件将不能完全卸载");
+    QString text = QString::fromUtf8(kHoldersWarning);
     int position = 1;
     for (const QString& name : holders) {
         text += QString("\n%1. %2").arg(position++).arg(name);
@@ -66,5 +70,8 @@ void Uninstall() {
         names);
     if (!ZuCam::CanShowDialogs())
         return;
-    QMessageBox::warning(nullptr, QString::fromUtf8("警告"), text, QMessageBox::Ok);
+    const QString shown = QCoreApplication::translate("Uninstall", kHoldersWarning) +
+                          text.mid(QString::fromUtf8(kHoldersWarning).size());
+    QMessageBox::warning(nullptr, QCoreApplication::translate("Uninstall", "警告"), shown,
+                         QMessageBox::Ok);
 }

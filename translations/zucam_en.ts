@@ -416,6 +416,17 @@ Status: not connected</translation>
     </message>
 </context>
 <context>
+    <name>Uninstall</name>
+    <message>
+        <source>由于以下软件占用驱动文件，软件将不能完全卸载</source>
+        <translation>These programs are using ZuCam&apos;s camera files, so ZuCam cannot be removed completely:</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+</context>
+<context>
     <name>UsbHelpFilm</name>
     <message>
         <source>设置</source>

@@ -248,6 +248,12 @@ std::vector<Form> EveryForm() {
         {"main form, USB waiting page", page(1)},
         {"main form, connected page", page(2)},
         {"state bar", [] { return std::unique_ptr<QWidget>(new MenuStateForm); }},
+        {"state bar, connected",
+         [] {
+             auto bar = std::make_unique<MenuStateForm>();
+             bar->SetDeviceState("Pixel 7 Pro");
+             return std::unique_ptr<QWidget>(std::move(bar));
+         }},
         {"settings", [] { return std::unique_ptr<QWidget>(new SettingDialog); }},
         {"about", [] { return std::unique_ptr<QWidget>(new AboutUsDialog); }},
         {"help, Wi-Fi steps", [] { return std::unique_ptr<QWidget>(new HelpDialog); }},
