@@ -335,6 +335,10 @@ void MainWindow::DisconnectHoldRanOut() {
 }
 
 void MainWindow::OnFirstFrameReady() {
+    // Every picture before the page turned asked for this; the late ones
+    // must not touch the menu, which would end a recording started since.
+    if (mainForm()->CurrentPage() == MainForm::kPageDisplay)
+        return;
     mainForm()->ShowPage(MainForm::kPageDisplay);
     menuForm()->SetMenuEnabled(true);
 }

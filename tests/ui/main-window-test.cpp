@@ -290,6 +290,10 @@ TEST_F(MainWindowTest, APlainDisconnectReturnsAtOnceAndFinishesTheRecording) {
     ASSERT_TRUE(app().recording);
     EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isChecked());
     EXPECT_TRUE(Child<QLabel>("label_menu_time")->isVisible());
+    // A first-picture notice queued before the page turned comes late.
+    QMetaObject::invokeMethod(w, "OnFirstFrameReady");
+    EXPECT_TRUE(app().recording);
+    EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isChecked());
     for (int i = 0; i < 5; ++i)
         FromThread([this] { w->OnVideoFrame(Picture()); });
     FromThread([this] { w->OnClientDisconnected(); });
