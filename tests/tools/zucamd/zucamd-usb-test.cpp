@@ -291,6 +291,28 @@ TEST_F(ZucamdAdbServerTest, OnlyTheAdbServerZucamdStartedIsEndedAtExit) {
         << "zucamd ended an adb server it did not start";
 }
 
+TEST_F(ZucamdUsbTest, WithoutAdbItSaysSoOnceAndKeepsLooking) {
+    path_ = dir_.file("no-adb-here");
+    ASSERT_TRUE(platform::MakeDirs(path_));
+    StartZucamd();
+    // Three scans, each one finding no adb.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline &&
+           e2e::CountOf(e2e::ReadText(e2e::ZucamdLog(dir_)), "no adb device found") < 3) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_GE(e2e::CountOf(e2e::ReadText(e2e::ZucamdLog(dir_)), "no adb device found"), 3);
+    EXPECT_EQ(e2e::ReadText(dir_.file("zucamd.err")),
+              "zucamd: adb is not installed, so no USB phone can be reached: install it "
+              "(apt-get install adb) or put adb beside zucamd; zucamd keeps looking\n");
+    EXPECT_NE(e2e::ReadText(dir_.file("zucamd.out"))
+                  .find("zucamd: next: plug in an Android phone with USB debugging on"),
+              std::string::npos)
+        << e2e::ReadText(dir_.file("zucamd.out"));
+    ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
+}
+
 TEST_F(ZucamdUsbTest, OccupiedPortIsReportedAndNothingIsMapped) {
     platform::ListenSocket occupant;
     std::string error;
