@@ -291,9 +291,9 @@ void OpenGLWidget::paintGL() {
 }
 
 void OpenGLWidget::setMatrices(QOpenGLShaderProgram& program, int model, int view, int projection) {
-    const QSizeF drawn = VideoPicture::DrawnSize(QSizeF(frame_.width(), frame_.height()),
-                                                 QSizeF(width(), height()),
-                                                 VideoPicture::ScaleShow());
+    const QSizeF drawn =
+        VideoPicture::DrawnSize(QSizeF(frame_.width(), frame_.height()), QSizeF(width(), height()),
+                                VideoPicture::ScaleShow());
     QMatrix4x4 modelMatrix;
     modelMatrix.scale(static_cast<float>(drawn.width()), static_cast<float>(drawn.height()), 1.0f);
     QMatrix4x4 viewMatrix;
