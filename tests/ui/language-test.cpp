@@ -28,6 +28,7 @@
 #include "ui/help-dialog.h"
 #include "ui/help-info-dialog.h"
 #include "ui/main-form.h"
+#include "ui/main-window.h"
 #include "ui/menu-state-form.h"
 #include "ui/message-box-dialog.h"
 #include "ui/open-usb-help-dialog.h"
@@ -244,6 +245,9 @@ std::vector<Form> EveryForm() {
         };
     };
     return {
+        // Listens and announces on the network: this program runs in a
+        // private network namespace.
+        {"main window", [] { return std::unique_ptr<QWidget>(new MainWindow); }},
         {"main form, Wi-Fi waiting page", page(0)},
         {"main form, USB waiting page", page(1)},
         {"main form, connected page", page(2)},

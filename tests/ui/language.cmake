@@ -1,6 +1,7 @@
 # The window in both languages: translations installed, texts read back and
 # drawn, every text with room enough. The fitting test runs again at 144 dpi.
-zucam_add_gtest(language_test LABEL unit TIMEOUT 120
+# The main window's Wi-Fi server announces: a private network namespace.
+zucam_add_gtest(language_test LABEL unit TIMEOUT 120 NETNS
     SOURCES language-test.cpp
     LIBS ui ui_test_support ui_dialog_pictures)
 add_test(NAME language_test_144dpi
