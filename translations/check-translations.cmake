@@ -32,9 +32,35 @@ foreach(_line IN LISTS _lines)
         string(APPEND _missing "\n  ${_where}: ${_source}")
     endif()
 endforeach()
+
+# A text a person reads but written past tr(): a non-ASCII literal made into a
+# QString directly. lupdate cannot see those, so they would stay Chinese.
+set(_bare "")
+foreach(_source IN LISTS _sources)
+    if(NOT _source MATCHES "\\.(cpp|h)$")
+        continue()
+    endif()
+    get_filename_component(_name "${_source}" NAME)
+    file(STRINGS ${_source} _code REGEX "(fromUtf8|QStringLiteral)\\(\"" ENCODING UTF-8)
+    foreach(_line IN LISTS _code)
+        if(_line MATCHES "^[ \t]*(//|\\*)")
+            continue()
+        endif()
+        string(REGEX MATCHALL "(fromUtf8|QStringLiteral)\\(\"[^\"]*\"" _literals "${_line}")
+        foreach(_literal IN LISTS _literals)
+            if(_literal MATCHES "[^ -~]")
+                string(STRIP "${_line}" _line)
+                string(APPEND _bare "\n  ${_name}: ${_line}")
+                math(EXPR _count "${_count} + 1")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
 if(_count GREATER 0)
     message(FATAL_ERROR
-        "${_count} text(s) without English in ${TS}:${_missing}\n"
-        "Run the zucam_lupdate target, translate the new entries and build again.")
+        "${_count} text(s) without English in ${TS}:${_missing}${_bare}\n"
+        "Write texts a person reads as tr(\"...\") (QT_TRANSLATE_NOOP for constants), run the "
+        "zucam_lupdate target, translate the new entries and build again.")
 endif()
 message(STATUS "Every text has its English translation")

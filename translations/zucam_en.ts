@@ -100,7 +100,7 @@ then tap this computer in the app to connect.</translation>
     </message>
     <message>
         <source>请在手机应用商店中下载</source>
-        <translation>Get it from your phone&apos;s app store</translation>
+        <translation>Get it from your app store</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;%1&quot; style=&quot;color:#4C9DFF;&quot;&gt;前往官网下载&lt;/a&gt;</source>

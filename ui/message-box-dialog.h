@@ -14,8 +14,8 @@ class MessageBoxDialog;
 // with 1:
 //
 //   MessageBoxDialog box(window());
-//   box.SetMessage(QString::fromUtf8("当前选择路径无写入权限！"));
-//   box.SetButtons(1, QString::fromUtf8("确定"));
+//   box.SetMessage(tr("当前选择路径无写入权限！"));
+//   box.SetButtons(1, tr("确定"));
 //   box.exec();
 class MessageBoxDialog : public DialogFrame {
     Q_OBJECT
