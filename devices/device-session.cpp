@@ -56,6 +56,11 @@ DeviceSession::Tools DeviceSession::SystemTools() {
     tools.listAdbServers = SystemAdbServers;
     tools.endProcess = [](long pid) { return platform::TerminateProcess(pid); };
     tools.adbRecordPath = AdbRecordPath();
+    // The adb server an adb call starts outlives that call: adopted, it
+    // stays a child of this process, which tells it from a server someone
+    // started meanwhile from a terminal.
+    if (platform::AdoptOrphanedDescendants())
+        tools.selfPid = platform::CurrentProcessId();
     return tools;
 }
 
@@ -122,7 +127,8 @@ std::vector<platform::ProcessIdentity> DeviceSession::StartedSince() const {
     const std::vector<platform::ProcessIdentity> remembered = Remembered();
     std::vector<platform::ProcessIdentity> ours;
     for (const platform::ProcessIdentity& p : tools_.listAdbServers()) {
-        const bool foreign = adbSeen_ && Contains(foreignServers_, p);
+        const bool foreign =
+            Contains(foreignServers_, p) || (tools_.selfPid != 0 && p.parentPid != tools_.selfPid);
         if (Contains(remembered, p) || (adbSeen_ && !foreign))
             ours.push_back(p);
     }

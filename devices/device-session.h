@@ -34,6 +34,9 @@ public:
         std::function<bool(long pid)> endProcess;
         // Where the started server is remembered.
         std::string adbRecordPath;
+        // This process, when it adopts what its children leave behind: a
+        // server is then ours only when it is its child. 0: not known.
+        long selfPid = 0;
     };
     static Tools SystemTools();
 

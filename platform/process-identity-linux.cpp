@@ -1,5 +1,7 @@
 #include "platform/process-identity.h"
 
+#include <sys/prctl.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -45,10 +47,16 @@ ProcessIdentity IdentifyProcess(long pid) {
     std::istringstream fields(stat.substr(close + 1));
     std::string field;
     for (int n = 3; n <= 22 && (fields >> field); ++n) {
+        if (n == 4)
+            id.parentPid = std::strtol(field.c_str(), nullptr, 10);
         if (n == 22)
             id.startTicks = std::strtoull(field.c_str(), nullptr, 10);
     }
     return id;
+}
+
+bool AdoptOrphanedDescendants() {
+    return ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0;
 }
 
 }  // namespace platform

@@ -525,7 +525,10 @@ TEST_F(ZuCamTest, UninstallRemovesTheDriverThenUnregistersTheFilters) {
                   "21\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/x format=s16le\t\n");
     QApplication plain(argc_, argv_);  // the uninstall run's own application object
     Uninstall();
-    EXPECT_EQ(pactlCalls(), (Calls{{"list", "short", "modules"}, {"unload-module", "21"}}));
+    // The sources are listed first, to say whether there was one to remove.
+    EXPECT_EQ(pactlCalls(), (Calls{{"list", "short", "sources"},
+                                   {"list", "short", "modules"},
+                                   {"unload-module", "21"}}));
     EXPECT_EQ(host_.count("camera filters: nothing to unregister"), 1);
     EXPECT_FALSE(host_.contains("由于以下软件占用驱动文件"));
 }

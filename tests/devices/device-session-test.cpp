@@ -141,6 +141,20 @@ TEST(DeviceSessionTest, TheAdbServerThisRunStartedIsEndedAtExit) {
     EXPECT_FALSE(platform::FileExists(w.tools().adbRecordPath));
 }
 
+TEST(DeviceSessionTest, AServerSomeoneStartsWhileZuCamRunsIsNotTakenForOurs) {
+    zutest::TestHost host;
+    World w;
+    DeviceSession::Tools tools = w.tools();
+    tools.selfPid = 500;
+    DeviceSession session(tools);
+    session.BeforeAdbUse();
+    // One server came from our adb call (adopted by us), one from a terminal.
+    w.servers = {{1200, 900, 500}, {1300, 950, 1}};
+    session.BeforeAdbUse();
+    EXPECT_EQ(session.EndAdbServer(), 1);
+    EXPECT_EQ(w.ended, (std::vector<long>{1200}));
+}
+
 TEST(DeviceSessionTest, AServerLeftByACrashedRunIsEndedByTheNextButNotAStranger) {
     zutest::TestHost host;
     World w;
