@@ -75,17 +75,8 @@ void TerminalReport::Screenshot(const std::string& path) {
 }
 
 void TerminalReport::Problem(const std::string& text) {
-    const std::string line = "zucamd: " + text;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(line);
-    }
-    platform::WriteTerminal(line + "\n");
-}
-
-std::vector<std::string> TerminalReport::lines() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
+    platform::WriteTerminal("zucamd: " + text + "\n");
 }
 
 std::string TerminalReport::Explain(const std::string& message) {
@@ -123,7 +114,6 @@ std::string TerminalReport::SaveDirUnusable(const std::string& dir, const std::s
 
 void TerminalReport::Event(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_.push_back(line);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
 }

@@ -27,9 +27,6 @@ public:
     // A failure the person can act on, with what to do about it.
     void Problem(const std::string& text);
 
-    // The lines written so far (for tests).
-    std::vector<std::string> lines() const;
-
     // The English for one of the program's own failure texts (output_path).
     static std::string Explain(const std::string& message);
 
@@ -41,6 +38,6 @@ public:
 private:
     void Event(const std::string& line);
 
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+    // Lines from several threads never interleave.
+    std::mutex mutex_;
 };
