@@ -44,8 +44,9 @@ class UDPDataListener;
 // here (see ZuSPCommandHandler for the exact replies); any other command goes
 // to the command callback. Any protocol error, an empty delivery or a failed
 // command closes the link: both connections, the stream port and the Zup2p
-// transport go, the disconnected callback runs, and the phone starts again
-// with a new command connection. A second command connection is refused
+// transport go, the disconnected callback runs (once, and only for a phone
+// that finished push-play), and the phone starts again with a new command
+// connection. A second command connection is refused
 // while the session is live; one that comes while the session is stale (see
 // SessionLiveness) closes it, as a disconnection, and is served instead.
 //
