@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 
 #include "ui/open-usb-help-dialog.h"
+#include "ui/opengl-widget.h"
 #include "ui/qss-manager.h"
 #include "ui_main-form.h"
 #include "zucam.h"
@@ -40,10 +41,6 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent), ui(new Ui::MainForm) {
     ui->label_imgwait->setInterval(kSpinnerIntervalMs);
     ui->label_imgwait->start();
     ui->stackedWidget->setCurrentWidget(ui->page_waitlink);
-    ui->openGLWidget->setFrameRate(kOpenGLFrameRate);
-    // Only the renderer in use is ever shown: an OpenGL widget made visible
-    // turns the whole window into a GL surface.
-    ui->openGLWidget->hide();
     ui->painterWidget->hide();
     connect(ui->label_ip, &QLabel::linkActivated, this, &MainForm::CopyAddress);
 }
@@ -60,10 +57,14 @@ void MainForm::ShowPage(int index) {
         case kPageConnected:
             ui->label_imgwait->stop();
             break;
-        case kPageDisplay:
-            renderHardware = UseHardwareRender();
-            ui->openGLWidget->setVisible(renderHardware);
-            ui->painterWidget->setVisible(!renderHardware);
+        case kPageDisplay: {
+            const bool hardware = UseHardwareRender();
+            OpenGLWidget* gl = hardware ? OpenGLRenderer() : openGLWidget.load();
+            renderHardware = hardware;
+            if (gl)
+                gl->setVisible(hardware);
+            ui->painterWidget->setVisible(!hardware);
+        }
             ui->label_imgwait->stop();
             break;
         default:
@@ -98,10 +99,24 @@ void MainForm::SetConnectedName(const QString& name) {
 }
 
 void MainForm::RenderFrame(const FrameHolder& frame) {
-    if (renderHardware)
-        ui->openGLWidget->setFrame(frame);
-    else
+    if (!renderHardware) {
         ui->painterWidget->setFrame(frame);
+        return;
+    }
+    if (OpenGLWidget* gl = openGLWidget.load())
+        gl->setFrame(frame);
+}
+
+OpenGLWidget* MainForm::OpenGLRenderer() {
+    if (OpenGLWidget* existing = openGLWidget.load())
+        return existing;
+    auto* gl = new OpenGLWidget(ui->frame_display);
+    gl->setObjectName(QStringLiteral("openGLWidget"));
+    gl->setFrameRate(kOpenGLFrameRate);
+    gl->hide();
+    ui->horizontalLayout_display->insertWidget(0, gl);
+    openGLWidget = gl;
+    return gl;
 }
 
 void MainForm::CopyAddress(const QString& address) {

@@ -8,6 +8,8 @@
 
 #include "dep/QtComponent/ffmpeg/frame-holder.h"
 
+class OpenGLWidget;
+
 namespace Ui {
 class MainForm;
 }
@@ -50,9 +52,15 @@ private slots:
     void CopyAddress(const QString& address);
 
 private:
+    // The OpenGL renderer, made the first time it is chosen: a window that
+    // holds one (even hidden) composes every repaint through OpenGL.
+    OpenGLWidget* OpenGLRenderer();
+
     std::unique_ptr<Ui::MainForm> ui;
     // Which renderer gets the pictures; fixed each time the display page shows.
     std::atomic<bool> renderHardware{true};
+    // Read by the decoder thread; set once, before renderHardware chooses it.
+    std::atomic<OpenGLWidget*> openGLWidget{nullptr};
     // The stacked widget's index, readable from the decoder thread.
     std::atomic<int> currentPage_{kPageWaitWifi};
 };
