@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "platform/child-process.h"
+
+// The X server in DISPLAY seen from outside, as a person meets ZuCam's
+// window: windows found, captured, clicked and stacked through the
+// command-line tools (xdotool, xwininfo, ImageMagick's import). Every call
+// has a time-out.
+namespace xdisplay {
+
+struct Geometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The visible windows of process `pid` whose title matches `titleRegex`
+// (xdotool's regular expression); empty when there is none.
+std::vector<std::string> VisibleWindows(long pid, const std::string& titleRegex);
+// Waits until process `pid` shows a window of at least 300x200, and names
+// the largest (tips and the guide bubble are smaller); false after
+// timeoutMs. Titles depend on the language, sizes do not.
+bool WaitForMainWindow(long pid, int timeoutMs, std::string* window);
+// Waits until process `pid` shows a visible window besides `known`; false
+// after timeoutMs.
+bool WaitForNewWindow(long pid, const std::vector<std::string>& known, int timeoutMs,
+                      std::string* window);
+
+bool GetGeometry(const std::string& window, Geometry* geometry);
+// The window's pixels as the screen shows them, also kept as the PNG file
+// `path` (for a person reading a failure); a null image on failure.
+QImage Capture(const std::string& window, const std::string& path);
+// A left click at (x, y) in the window's own coordinates.
+bool Click(const std::string& window, int x, int y);
+// The top-level windows, the one on top first.
+std::vector<std::string> StackingOrder();
+// True when `upper` is stacked above `lower` among the top-level windows.
+bool IsAbove(const std::string& upper, const std::string& lower);
+
+// A plain X client (xlogo) covering `area`, to see a window raised over it.
+class Cover {
+public:
+    bool Show(const Geometry& area, int timeoutMs);
+    const std::string& window() const { return window_; }
+
+private:
+    platform::ChildProcess client_;
+    std::string window_;
+};
+
+}  // namespace xdisplay
