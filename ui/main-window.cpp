@@ -128,7 +128,10 @@ MainWindow::~MainWindow() {
     // dies with the window.
     mediaServer_.reset();
     usbServer_.reset();
-    StopRecord();
+    // A running recording is finished; at exit no file browser is opened.
+    recording_.Stop();
+    if (App())
+        App()->recording = false;
     // A screenshot still being written reports to this window.
     QThreadPool::globalInstance()->waitForDone();
     feeder_.setQueue(nullptr);
