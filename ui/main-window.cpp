@@ -126,8 +126,8 @@ MainWindow::~MainWindow() {
     disconnectTimer_.stop();
     // The servers' threads are joined here; what they queue on the way out
     // dies with the window.
-    mediaServer_.reset();
-    usbServer_.reset();
+    mediaServer.reset();
+    usbServer.reset();
     // A running recording is finished; at exit no file browser is opened.
     recording_.Stop();
     if (App())
@@ -135,10 +135,10 @@ MainWindow::~MainWindow() {
     // A screenshot still being written reports to this window.
     QThreadPool::globalInstance()->waitForDone();
     feeder_.setQueue(nullptr);
-    if (cameraQueue_) {
-        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
-        cameraQueue_->close();
-        cameraQueue_.reset();
+    if (cameraQueue) {
+        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
+        cameraQueue->close();
+        cameraQueue.reset();
     }
     if (App())
         App()->KillAdbProcess();
@@ -163,10 +163,10 @@ void MainWindow::SetUpTitle() {
 }
 
 void MainWindow::OpenCameraQueue() {
-    cameraQueue_ = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
-    if (!cameraQueue_)
+    cameraQueue = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
+    if (!cameraQueue)
         BG_LOGE("the virtual camera queue cannot be opened; pictures are shown but not served");
-    feeder_.setQueue(cameraQueue_.get());
+    feeder_.setQueue(cameraQueue.get());
 }
 
 void MainWindow::BuildTray() {
@@ -205,41 +205,41 @@ void MainWindow::SwitchConnectionMode(int mode) {
 
 void MainWindow::StartMediaServer() {
     qDebug() << "[开启Wifi模式连接]";
-    mediaServer_.reset();
-    mediaServer_ = MediaServer::Create(this);
-    if (!mediaServer_->Start(kMediaPort)) {
+    mediaServer.reset();
+    mediaServer = MediaServer::Create(this);
+    if (!mediaServer->Start(kMediaPort)) {
         BG_LOGE("the media server cannot listen on port %d", kMediaPort);
         // Kept, it would announce a desktop no phone can reach.
-        mediaServer_.reset();
+        mediaServer.reset();
         mainForm()->SetIpList(QStringList());
         ShowMessage(tr(kMediaPortBusy).arg(kMediaPort));
         return;
     }
-    connect(mediaServer_.get(), &MediaServer::sig_DecoderInitFailed, this,
+    connect(mediaServer.get(), &MediaServer::sig_DecoderInitFailed, this,
             &MainWindow::ShowDecoderFailure);
     ShowAddresses();
 }
 
 void MainWindow::StartUSBServer() {
     qDebug() << "[开启USB模式连接]";
-    usbServer_.reset();
-    usbServer_ = USBServer::Create(this);
-    if (!usbServer_->Start(kUsbPort)) {
+    usbServer.reset();
+    usbServer = USBServer::Create(this);
+    if (!usbServer->Start(kUsbPort)) {
         BG_LOGE("the USB server cannot listen on port %d", kUsbPort);
         ShowMessage(tr(kUsbPortBusy).arg(kUsbPort));
         return;
     }
-    connect(usbServer_.get(), &USBServer::sig_DecoderInitFailed, this,
+    connect(usbServer.get(), &USBServer::sig_DecoderInitFailed, this,
             &MainWindow::ShowDecoderFailure);
 }
 
 void MainWindow::StopMediaServer() {
-    if (!mediaServer_)
+    if (!mediaServer)
         return;
     // Joining the server's threads takes a while; the window keeps painting
     // meanwhile. The quit is queued, so a deletion that finishes before the
     // wait begins still ends it.
-    MediaServer* server = mediaServer_.release();
+    MediaServer* server = mediaServer.release();
     // A QObject may only be deleted on another thread while nothing delivers
     // its events: it leaves this thread's event loop first (what is still
     // queued for it is dropped with it).
@@ -272,9 +272,9 @@ void MainWindow::StopMediaServer() {
 }
 
 void MainWindow::StopUSBServer() {
-    if (!usbServer_)
+    if (!usbServer)
         return;
-    usbServer_.release()->deleteLater();
+    usbServer.release()->deleteLater();
     QEventLoop wait;
     QTimer::singleShot(kUsbStopSpinMs, &wait, &QEventLoop::quit);
     wait.exec(QEventLoop::ExcludeUserInputEvents);
@@ -286,7 +286,7 @@ void MainWindow::ShowDecoderFailure(const QString& text) {
 
 void MainWindow::ShowAddresses() {
     const QStringList ips =
-        mediaServer_ ? ToQt(mediaServer_->GetLocalAddresses(kAnnouncePort)) : QStringList();
+        mediaServer ? ToQt(mediaServer->GetLocalAddresses(kAnnouncePort)) : QStringList();
     mainForm()->SetIpList(ips);
 }
 
@@ -317,8 +317,8 @@ void MainWindow::SwitchToWaitVideo(QString name) {
         mainForm()->ShowPage(MainForm::kPageConnected);
     }
     tray_->SetToolTip(tr(kToolTipConnected));
-    if (mediaServer_)
-        mediaServer_->StopAnnounce();
+    if (mediaServer)
+        mediaServer->StopAnnounce();
     menuForm()->SetVolumeLevel(0);
 }
 
@@ -347,8 +347,8 @@ void MainWindow::OnFirstFrameReady() {
 }
 
 void MainWindow::MarkPhoneGone() {
-    if (cameraQueue_)
-        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
+    if (cameraQueue)
+        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
     lastPicture_.Release();
 }
 
@@ -367,8 +367,8 @@ void MainWindow::OnClientConnected(const char* name) {
 void MainWindow::OnClientDisconnected() {
     BG_LOGI("OnClientDisconnnectd");
     qDebug() << "[MainWindow::OnClientDisconnected()]";
-    if (cameraQueue_)
-        cameraQueue_->setState(VirtualCameraQueue::kStateStopped);
+    if (cameraQueue)
+        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
     OnStopRecordRequest();
     QMetaObject::invokeMethod(this, "SwitchToWaitConnection", Qt::QueuedConnection);
     lastPicture_.Release();

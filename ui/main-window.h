@@ -78,8 +78,8 @@ public:
     MainForm* mainForm() const;
     MenuStateForm* menuForm() const;
     SystemTray* tray() const { return tray_; }
-    MediaServer* mediaServer() const { return mediaServer_.get(); }
-    USBServer* usbServer() const { return usbServer_.get(); }
+    MediaServer* activeMediaServer() const { return mediaServer.get(); }
+    USBServer* activeUsbServer() const { return usbServer.get(); }
     const RecordingController& recording() const { return recording_; }
     // The pending starts and holds, for whoever needs to see them run.
     QTimer* usbStartTimer() { return &usbStartTimer_; }
@@ -136,9 +136,9 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
     QList<QWidget*> titleButtons;
     SystemTray* tray_ = nullptr;
-    std::unique_ptr<MediaServer> mediaServer_;
-    std::unique_ptr<USBServer> usbServer_;
-    std::unique_ptr<VirtualCameraQueue> cameraQueue_;
+    std::unique_ptr<MediaServer> mediaServer;
+    std::unique_ptr<USBServer> usbServer;
+    std::unique_ptr<VirtualCameraQueue> cameraQueue;
     CameraFeeder feeder_;
     LastPictureStore lastPicture_;
     RecordingController recording_;

@@ -225,8 +225,8 @@ protected:
 
 TEST_F(MainWindowTest, StartsOnTheWifiPageWithTheTitleAndNoticesThePowerSaver) {
     EXPECT_EQ(w->windowTitle().toStdString(), "Zu虚拟摄像头");
-    EXPECT_NE(w->mediaServer(), nullptr);
-    EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_NE(w->activeMediaServer(), nullptr);
+    EXPECT_EQ(w->activeUsbServer(), nullptr);
     EXPECT_EQ(Child<QLabel>("label_menu_state")->text().toStdString(), "未连接");
     EXPECT_FALSE(Child<QPushButton>("pushButton_menu_cutscm")->isEnabled());
     // No tray under Xvfb: the notice is a tip over the window.
@@ -392,33 +392,33 @@ TEST_F(MainWindowTest, SwitchingToUsbAndBackWithinTheDelayNeverStartsTheUsbServe
     QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
     EXPECT_EQ(page(), MainForm::kPageWaitUsb);
     EXPECT_EQ(app().connectMode, 1);
-    EXPECT_EQ(w->mediaServer(), nullptr);
+    EXPECT_EQ(w->activeMediaServer(), nullptr);
     ASSERT_TRUE(w->usbStartTimer()->isActive());
     EXPECT_EQ(w->usbStartTimer()->interval(), MainWindow::kUsbStartDelayMs);
     QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
     EXPECT_EQ(page(), MainForm::kPageWaitWifi);
     EXPECT_EQ(app().connectMode, 0);
     EXPECT_FALSE(w->usbStartTimer()->isActive());
-    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_NE(w->activeMediaServer(), nullptr);
     ASSERT_TRUE(Flush());
-    EXPECT_EQ(w->usbServer(), nullptr);
+    EXPECT_EQ(w->activeUsbServer(), nullptr);
     EXPECT_TRUE(MainWindowEnvironment::tools->calls("adb").empty());
 
     // Left on USB, the server starts once the delay is over.
     QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
     w->usbStartTimer()->setInterval(0);
-    ASSERT_TRUE(WaitUntil([this] { return w->usbServer() != nullptr; }));
+    ASSERT_TRUE(WaitUntil([this] { return w->activeUsbServer() != nullptr; }));
     w->usbStartTimer()->setInterval(MainWindow::kUsbStartDelayMs);
-    EXPECT_EQ(w->mediaServer(), nullptr);
+    EXPECT_EQ(w->activeMediaServer(), nullptr);
     QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
-    EXPECT_EQ(w->usbServer(), nullptr);
-    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_EQ(w->activeUsbServer(), nullptr);
+    EXPECT_NE(w->activeMediaServer(), nullptr);
     EXPECT_TRUE(w->messages.isEmpty());
 }
 
 TEST_F(MainWindowTest, ATakenPortIsReportedAndNothingServesOrAnnounces) {
     QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
-    ASSERT_EQ(w->mediaServer(), nullptr);
+    ASSERT_EQ(w->activeMediaServer(), nullptr);
     {
         QTcpServer squatter;
         ASSERT_TRUE(squatter.listen(QHostAddress::Any, MainWindow::kMediaPort));
@@ -426,13 +426,13 @@ TEST_F(MainWindowTest, ATakenPortIsReportedAndNothingServesOrAnnounces) {
         ASSERT_EQ(w->messages.size(), 1);
         EXPECT_EQ(w->messages.takeFirst().toStdString(),
                   "无法启动媒体传输服务，由于10080端口被占用");
-        EXPECT_EQ(w->mediaServer(), nullptr);
+        EXPECT_EQ(w->activeMediaServer(), nullptr);
         EXPECT_EQ(Child<QLabel>("label_ip")->text().toStdString(), "---.---.---.---");
         EXPECT_EQ(page(), MainForm::kPageWaitWifi);
     }
     QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
-    EXPECT_NE(w->mediaServer(), nullptr);
+    EXPECT_NE(w->activeMediaServer(), nullptr);
     EXPECT_TRUE(w->messages.isEmpty());
 }
 
