@@ -25,7 +25,9 @@ echo "ZUCAM_SERVICES_STATE=$STATE; export ZUCAM_SERVICES_STATE"
 if [ "$ONLY" != pipewire ] && [ -z "${DISPLAY:-}" ]; then
     display=:93
     if ! [ -e /tmp/.X11-unix/X93 ]; then
-        Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$STATE/xvfb.log" 2>&1 &
+        # -noreset: by default the server resets whenever its last client
+        # leaves, and a window test connecting during that reset is refused.
+        Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >"$STATE/xvfb.log" 2>&1 &
         echo $! >"$STATE/xvfb.pid"
         i=0
         while ! [ -e /tmp/.X11-unix/X93 ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
