@@ -11,6 +11,7 @@
 #include "hublet/app-info.h"
 #include "hublet/interface.h"
 #include "hublet/value-store.h"
+#include "platform/display.h"
 #include "platform/network-startup.h"
 #include "platform/paths.h"
 #include "platform/stop-request.h"
@@ -37,19 +38,27 @@ bool FirstArgumentIs(int argc, char** argv, const char* option) {
     return argc > 1 && std::strcmp(argv[1], option) == 0;
 }
 
-// Whether Qt can open a window here: a platform chosen by hand that needs no
-// display server, or the display server the chosen (or default) one needs.
+// Why Qt could not open a window here; "" when it can: a platform chosen by
+// hand that needs no display server, or a display server the chosen (or
+// default) one can reach.
+std::string NoDisplayReason() {
+    const std::string chosen = platform::GetEnv("QT_QPA_PLATFORM");
+    const std::string display = platform::GetEnv("DISPLAY");
+    const bool wantsX = chosen.empty() || chosen.find("xcb") != std::string::npos;
+    const bool wantsWayland = chosen.empty() || chosen.find("wayland") != std::string::npos;
+    if (!wantsX && !wantsWayland)
+        return std::string();
+    if (wantsX && platform::XDisplayReachable(display))
+        return std::string();
+    if (wantsWayland && !platform::GetEnv("WAYLAND_DISPLAY").empty())
+        return std::string();
+    if (wantsX && !display.empty())
+        return "the X display " + display + " cannot be reached";
+    return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+}
+
 bool HasDisplay() {
-    const std::string platform = platform::GetEnv("QT_QPA_PLATFORM");
-    const bool x11 = !platform::GetEnv("DISPLAY").empty();
-    const bool wayland = !platform::GetEnv("WAYLAND_DISPLAY").empty();
-    if (platform.empty())
-        return x11 || wayland;
-    if (platform.compare(0, 3, "xcb") == 0)
-        return x11;
-    if (platform.compare(0, 7, "wayland") == 0)
-        return wayland;
-    return true;
+    return NoDisplayReason().empty();
 }
 
 const char kUsage[] =
@@ -126,12 +135,12 @@ int main(int argc, char** argv) {
     if (IsUninstallRun(argc, argv))
         return RunUninstall(argc, argv);
 
-    if (!HasDisplay()) {
-        std::fputs(
-            "zucam: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
-            "set); start it in a desktop session, or serve a phone without a window with "
-            "zucamd\n",
-            stderr);
+    const std::string noDisplay = NoDisplayReason();
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr,
+                     "zucam: no display to open the window on (%s); start it in a desktop "
+                     "session, or serve a phone without a window with zucamd\n",
+                     noDisplay.c_str());
         return 2;
     }
     PublishIdentity();

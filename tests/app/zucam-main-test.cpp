@@ -105,11 +105,13 @@ std::vector<std::pair<std::string, std::string>> NoDisplay(
 
 int RunWithoutDisplay(const std::vector<std::string>& argv,
                       const std::vector<std::pair<std::string, std::string>>& env,
-                      const zutest::TempDir& dir, std::string* out, std::string* err) {
+                      const zutest::TempDir& dir, std::string* out, std::string* err,
+                      const std::vector<std::pair<std::string, std::string>>& extra = {}) {
     platform::ChildProcess child;
     platform::ChildProcess::Options options;
     options.argv = argv;
     options.env = NoDisplay(env);
+    options.env.insert(options.env.end(), extra.begin(), extra.end());
     options.stdoutPath = dir.file("nodisplay.out");
     options.stderrPath = dir.file("nodisplay.err");
     if (!child.start(options))
@@ -128,6 +130,12 @@ TEST_F(ZuCamMainTest, WithoutADisplayEveryRunSaysWhatItDidInOneLine) {
               "set); start it in a desktop session, or serve a phone without a window with "
               "zucamd\n");
     EXPECT_FALSE(platform::FileExists(settingsPath()));
+    // A display named but not there (a stale DISPLAY over ssh, say).
+    EXPECT_EQ(RunWithoutDisplay({program_}, env(), dir_, &out, &err, {{"DISPLAY", ":4711"}}), 2);
+    EXPECT_NE(err.find("zucam: no display to open the window on (the X display :4711 cannot be "
+                       "reached)"),
+              std::string::npos)
+        << err;
 
     EXPECT_EQ(RunWithoutDisplay({program_, "--help"}, env(), dir_, &out, &err), 0);
     EXPECT_NE(out.find("Usage: zucam"), std::string::npos) << out;
