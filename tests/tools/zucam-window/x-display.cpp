@@ -127,8 +127,11 @@ bool Click(const std::string& window, int x, int y) {
     Geometry g;
     if (!GetGeometry(window, &g))
         return false;
-    // Moved first and synchronously, so the press lands where the pointer is.
-    return Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
+    // Raised first: on a display that other tests share, their windows may
+    // have come up over it. The pointer moves synchronously, so the press
+    // lands where the pointer is.
+    return Run({"xdotool", "windowraise", window}, nullptr) == 0 &&
+           Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
                nullptr) == 0 &&
            Run({"xdotool", "click", "1"}, nullptr) == 0;
 }

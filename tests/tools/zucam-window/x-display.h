@@ -35,7 +35,8 @@ bool GetGeometry(const std::string& window, Geometry* geometry);
 // The window's pixels as the screen shows them, also kept as the PNG file
 // `path` (for a person reading a failure); a null image on failure.
 QImage Capture(const std::string& window, const std::string& path);
-// A left click at (x, y) in the window's own coordinates.
+// Raises the window and clicks the left button at (x, y) in its own
+// coordinates.
 bool Click(const std::string& window, int x, int y);
 // The top-level windows, the one on top first.
 std::vector<std::string> StackingOrder();
