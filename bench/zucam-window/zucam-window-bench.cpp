@@ -35,6 +35,7 @@
 #include "bench/zucamd/zucamd-bench-support.h"
 #include "bench/zucamd/zucamd-process.h"
 #include "platform/child-process.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process-usage.h"
 
@@ -205,15 +206,9 @@ double Median(const std::vector<Result>& runs, double Result::*field) {
 }
 
 double LoadAverage() {
-    double load = 0;
     std::string text;
-    FILE* f = std::fopen("/proc/loadavg", "r");
-    if (f) {
-        if (std::fscanf(f, "%lf", &load) != 1)
-            load = 0;
-        std::fclose(f);
-    }
-    return load;
+    platform::ReadWholeFile("/proc/loadavg", &text);
+    return std::atof(text.c_str());
 }
 
 }  // namespace
