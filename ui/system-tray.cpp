@@ -69,6 +69,9 @@ void SystemTray::ShowTip(const QString& text, int ms) {
     delete tip_.data();
     auto* tip = new CustomTipsDialog(window_);
     tip->SetText(text);
+    // Polished first: the label measures in the stylesheet's font, and the
+    // sheet's fixed tip size comes before a longer notice's size, not after.
+    tip->ensurePolished();
     QLabel* label = tip->findChild<QLabel*>();
     const double s = DialogFrame::AppScaleFactor();
     int width = static_cast<int>(kTipWidth * s);
@@ -82,12 +85,7 @@ void SystemTray::ShowTip(const QString& text, int ms) {
         width = std::max(width, needed.width() + kTipPadding);
         height = std::max(height, needed.height() + kTipPadding);
     }
-    tip->setStyleSheet(tip->styleSheet() +
-                       QStringLiteral("CustomTipsDialog { min-width: %1px; max-width: %1px; "
-                                      "min-height: %2px; max-height: %2px; }")
-                           .arg(width)
-                           .arg(height));
-    tip->resize(width, height);
+    tip->setFixedSize(width, height);
     const QPoint centre = window_->mapToGlobal(window_->rect().center());
     tip->move(centre.x() - width / 2, centre.y() - height / 2);
     tip->show();

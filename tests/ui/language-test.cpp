@@ -36,6 +36,7 @@
 #include "ui/open-usb-help-dialog.h"
 #include "ui/qss-manager.h"
 #include "ui/setting-dialog.h"
+#include "ui/system-tray.h"
 #include "ui/ui-setup.h"
 
 namespace {
@@ -320,6 +321,24 @@ TEST_P(LanguageTest, NoTextIsCutOff) {
         if (!cut.isEmpty())
             uitest::KeepPicture(picture, "language-cut-" + QString(form.name).replace(' ', '-') +
                                              (english() ? "-en" : "-zh"));
+    }
+}
+
+TEST_P(LanguageTest, NoticesFitTheirTips) {
+    // Xvfb has no tray: notices appear as tips over the window.
+    QWidget window;
+    window.resize(900, 634);
+    ASSERT_FALSE(uitest::ShowAndGrab(&window).isNull());
+    SystemTray tray(&window);
+    for (const char* notice :
+         {"ip地址已复制到剪切板",
+          "检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式"}) {
+        tray.ShowMessage(QCoreApplication::translate("MainWindow", notice), 60000);
+        QWidget* tip = tray.currentTip();
+        ASSERT_NE(tip, nullptr);
+        EXPECT_FALSE(uitest::ShowAndGrab(tip).isNull());
+        const QStringList cut = CutTexts(tip);
+        EXPECT_TRUE(cut.isEmpty()) << notice << ":\n  " << cut.join("\n  ").toStdString();
     }
 }
 
