@@ -122,14 +122,8 @@ void CameraOutputProcess::Stop() {
         watcher_.join();
     if (!child_)
         return;
-    if (child_->running()) {
-        child_->signal(false);
-        if (child_->wait(kGraceMs) < 0) {
-            BG_LOGW("the camera output did not end within %d ms; killing it", kGraceMs);
-            child_->signal(true);
-            child_->wait(kGraceMs);
-        }
-    }
+    if (child_->running() && child_->stop(kGraceMs) == -1)
+        BG_LOGW("the camera output did not end within %d ms; it was killed", kGraceMs);
     ForwardLines(true);
     child_.reset();
     pid_ = -1;

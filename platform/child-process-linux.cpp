@@ -17,6 +17,9 @@ extern char** environ;
 namespace platform {
 namespace {
 
+// A SIGKILLed child is gone at once; this only bounds the wait for its reaping.
+constexpr int kKillReapMs = 5000;
+
 int OpenForChild(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
@@ -170,6 +173,15 @@ bool ChildProcess::signal(bool hard) {
     return ::kill(static_cast<pid_t>(pid_), hard ? SIGKILL : SIGTERM) == 0;
 }
 
+int ChildProcess::stop(int graceMs) {
+    if (!signal(false))
+        return exited_ ? exitCode_ : -1;
+    int code = wait(graceMs);
+    if (code == -1 && signal(true))
+        wait(kKillReapMs);
+    return code;
+}
+
 bool ChildProcess::interrupt() {
     if (pid_ <= 0 || exited_)
         return false;
@@ -186,10 +198,8 @@ int RunProcess(const std::vector<std::string>& argv, int timeoutMs, std::string*
     if (!child.start(options))
         return -1;
     int code = child.wait(timeoutMs);
-    if (code == -1) {
-        child.signal(true);
-        child.wait(5000);
-    }
+    if (code == -1 && child.signal(true))
+        child.wait(kKillReapMs);
     if (stdoutText)
         ReadWholeFile(options.stdoutPath, stdoutText);
     if (stderrText)

@@ -37,6 +37,10 @@ public:
     int wait(int timeoutMs);
     // Sends SIGTERM (hard = false) or SIGKILL (hard = true).
     bool signal(bool hard);
+    // Asks the child to end (SIGTERM) and waits at most graceMs; one still
+    // running then is killed and reaped. Returns the exit code of an orderly
+    // end, -1 when it had to be killed or there was no child to end.
+    int stop(int graceMs);
     // Sends SIGINT.
     bool interrupt();
 

@@ -124,7 +124,7 @@ bool Run(int seconds, RunResult* result) {
     if (!e2e::WaitForText(log, "recording finished", kLogLimitMs))
         return Fail("the recording did not finish", dir);
     phone.wait(kLogLimitMs);
-    e2e::Stop(&zucamd, 20000);
+    zucamd.stop(20000);
     ReadDrops(e2e::ReadText(log), result);
     ReadRecording(dir, result);
     result->ok = true;

@@ -70,13 +70,7 @@ int ServedProgram::Stop() {
     if (!started_)
         return -1;
     started_ = false;
-    child_.signal(false);
-    int code = child_.wait(15000);
-    if (code == -1) {
-        child_.signal(true);
-        code = child_.wait(5000);
-    }
-    return code;
+    return child_.stop(15000);
 }
 
 }  // namespace zubench

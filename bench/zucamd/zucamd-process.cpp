@@ -90,13 +90,7 @@ int Zucamd::Stop() {
     if (!started_)
         return -1;
     started_ = false;
-    child_.signal(false);
-    int code = child_.wait(10000);
-    if (code == -1) {
-        child_.signal(true);
-        code = child_.wait(5000);
-    }
-    return code;
+    return child_.stop(10000);
 }
 
 std::string Zucamd::Stderr() const {

@@ -21,6 +21,20 @@ platform::ChildProcess::Options Command(std::vector<std::string> argv) {
     return options;
 }
 
+// Waits (bounded) until the process has set SIGTERM to be ignored.
+bool IgnoresSigterm(long pid) {
+    for (int i = 0; i < 500; ++i) {
+        std::string status;
+        platform::ReadWholeFile("/proc/" + std::to_string(pid) + "/status", &status);
+        const size_t at = status.find("SigIgn:");
+        if (at != std::string::npos &&
+            (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (15 - 1))) != 0)
+            return true;
+        usleep(10000);
+    }
+    return false;
+}
+
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -35,6 +49,21 @@ TEST(ChildProcessTest, WaitTimesOutAndLeavesTheChildRunning) {
     EXPECT_EQ(child.wait(5000), 128 + 15);
     EXPECT_FALSE(child.running());
     EXPECT_FALSE(child.signal(true));  // nothing left to signal
+}
+
+TEST(ChildProcessTest, StopEndsAnOrderlyChildAndKillsOneThatIgnoresTheRequest) {
+    platform::ChildProcess orderly;
+    ASSERT_TRUE(orderly.start(Command({"sleep", "30"})));
+    EXPECT_EQ(orderly.stop(5000), 128 + 15);
+    EXPECT_EQ(orderly.stop(5000), 128 + 15);  // already ended: the same code
+
+    platform::ChildProcess stubborn;
+    ASSERT_TRUE(stubborn.start(Command({"sh", "-c", "trap '' TERM; sleep 30"})));
+    const long pid = stubborn.pid();
+    ASSERT_TRUE(IgnoresSigterm(pid)) << "sh never set its trap";
+    EXPECT_EQ(stubborn.stop(200), -1);
+    EXPECT_FALSE(stubborn.running());
+    EXPECT_FALSE(platform::ProcessExists(pid));
 }
 
 TEST(ChildProcessTest, DestructorKillsAndReapsARunningChild) {

@@ -69,7 +69,7 @@ TEST_F(ZucamdCameraOutput, StartedWithZucamdRestartedWhenKilledEndedAtExit) {
     EXPECT_NE(second, first);
     EXPECT_TRUE(platform::ProcessExists(second));
 
-    EXPECT_EQ(e2e::Stop(&zucamd_, 30000), 0) << log();
+    EXPECT_EQ(zucamd_.stop(30000), 0) << log();
     EXPECT_FALSE(platform::ProcessExists(second)) << "ended with zucamd";
     EXPECT_EQ(e2e::CountOf(log(), kStarted), 2);
 }
@@ -89,7 +89,7 @@ TEST_F(ZucamdCameraOutput, ACrashedZucamdTakesItsCameraOutputAlong) {
 
 TEST_F(ZucamdCameraOutput, NoCameraOutputStartsNone) {
     ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_, {"--no-camera-output"}));
-    EXPECT_EQ(e2e::Stop(&zucamd_, 30000), 0) << log();
+    EXPECT_EQ(zucamd_.stop(30000), 0) << log();
     EXPECT_EQ(log().find(kStarted), std::string::npos) << log();
 }
 

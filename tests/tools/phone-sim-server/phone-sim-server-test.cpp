@@ -94,13 +94,7 @@ int CountStartingWith(const std::vector<std::string>& lines, const std::string& 
 
 class PhoneSimServerTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        if (server_.running()) {
-            server_.signal(false);
-            if (server_.wait(10000) == -1)
-                server_.signal(true);
-        }
-    }
+    void TearDown() override { server_.stop(10000); }
 
     // Starts zusp-log-server on a free port and learns the port.
     void StartServer(std::vector<std::string> extra = {}) {

@@ -153,15 +153,6 @@ bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
     return WaitForText(e2e::ZucamdLog(dir), "serving Wi-Fi phones", 30000);
 }
 
-int Stop(platform::ChildProcess* child, int timeoutMs) {
-    if (!child->signal(false))
-        return -1;
-    int code = child->wait(timeoutMs);
-    if (code == -1)
-        child->signal(true);
-    return code;
-}
-
 std::string ZucamdLog(const zutest::TempDir& dir) {
     return dir.file("state") + "/ZuCam/zucam.log";
 }

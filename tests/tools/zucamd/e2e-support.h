@@ -54,10 +54,6 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 // zucamd.err. False when it does not come up within 30 s.
 bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
                  const std::vector<std::string>& extraArgs = {}, const Env& extraEnv = {});
-// Asks a program to stop (SIGTERM) and returns its exit code; -1 when it is
-// still running after timeoutMs (it is then killed).
-int Stop(platform::ChildProcess* child, int timeoutMs);
-
 // The log file of the programs started with IsolatedEnv(dir).
 std::string ZucamdLog(const zutest::TempDir& dir);
 

@@ -82,7 +82,7 @@ protected:
     void TearDown() override {
         watch_.Stop();
         if (zucamd_.running()) {
-            EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << Log();
+            EXPECT_EQ(zucamd_.stop(20000), 0) << Log();
         }
     }
 

@@ -94,7 +94,7 @@ class ZucamdHostileTest : public ::testing::Test {
 protected:
     void TearDown() override {
         if (zucamd_.running()) {
-            EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << Log();
+            EXPECT_EQ(zucamd_.stop(20000), 0) << Log();
         }
     }
 

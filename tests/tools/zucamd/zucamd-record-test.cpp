@@ -59,7 +59,7 @@ protected:
 
     void TearDown() override {
         if (zucamd_.running()) {
-            EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
+            EXPECT_EQ(zucamd_.stop(20000), 0) << ZucamdLog();
         }
     }
 
@@ -206,8 +206,9 @@ TEST_F(ZucamdRecordTest, RecordingWithoutPhoneAudioHasOnlyVideoForItsWholeLength
     // without a single packet.
     ASSERT_LE(probed.streams.size(), 2u);
     const e2e::ProbedStream* silent = probed.Stream("audio");
-    if (silent)
+    if (silent) {
         EXPECT_TRUE(probed.PacketsOf(*silent).empty());
+    }
     const e2e::ProbedStream* video = probed.Stream("video");
     ASSERT_NE(video, nullptr);
     EXPECT_EQ(video->codec, "h264");

@@ -160,7 +160,7 @@ protected:
 
     void TearDown() override {
         if (zucamd_.running()) {
-            EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
+            EXPECT_EQ(zucamd_.stop(20000), 0) << ZucamdLog();
         }
         if (!lock_.held())
             return;
@@ -254,13 +254,13 @@ TEST_F(ZucamdVirtualMicTest, WithNobodyRecordingPicturesKeepFlowing) {
     // 30 pictures a second for 5 s; the reader may miss one now and then.
     EXPECT_GE(pictures.size(), 100u) << e2e::ReadText(dir_.file("camera.err"));
     // zucamd still answers, and stops in order.
-    EXPECT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
+    EXPECT_EQ(zucamd_.stop(20000), 0) << ZucamdLog();
 }
 
 // A source zucamd loaded goes with it; one that was there before stays.
 TEST_F(ZucamdVirtualMicTest, TheSourceGoesOnlyWithTheRunThatLoadedIt) {
     ASSERT_TRUE(findAudioDriver(kToolLimitMs));
-    ASSERT_EQ(e2e::Stop(&zucamd_, 20000), 0) << ZucamdLog();
+    ASSERT_EQ(zucamd_.stop(20000), 0) << ZucamdLog();
     EXPECT_FALSE(findAudioDriver(kToolLimitMs)) << "the source zucamd loaded outlived it";
 
     ASSERT_TRUE(installAudioDriver(kToolLimitMs));
@@ -271,7 +271,7 @@ TEST_F(ZucamdVirtualMicTest, TheSourceGoesOnlyWithTheRunThatLoadedIt) {
     while (Clock::now() < deadline && e2e::CountOf(ZucamdLog(), "virtual microphone open") < 2)
         std::this_thread::sleep_for(milliseconds(50));
     ASSERT_EQ(e2e::CountOf(ZucamdLog(), "virtual microphone open"), 2) << ZucamdLog();
-    ASSERT_EQ(e2e::Stop(&second, 20000), 0) << ZucamdLog();
+    ASSERT_EQ(second.stop(20000), 0) << ZucamdLog();
     EXPECT_TRUE(findAudioDriver(kToolLimitMs)) << "zucamd removed a source it did not load";
 }
 
