@@ -42,7 +42,8 @@ QImage ShowAndGrab(QWidget* window) {
     // Mapping and the first paint are the server's business: wait for the
     // window to be exposed, then let the pending paint events through.
     while (!(window->windowHandle() && window->windowHandle()->isExposed())) {
-        if (waited.elapsed() > 5000)
+        // Generous: on a busy machine the server may take a while.
+        if (waited.elapsed() > 30000)
             return QImage();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
