@@ -7,7 +7,6 @@ namespace app_identity {
 constexpr char kAppName[] = "ZuCam";
 constexpr char kVersion[] = "1.0.7";
 constexpr char kBuildDate[] = "2023.07.13";
-constexpr char kWebSite[] = "https://zucam.example";
 constexpr char kTitle[] = "Zu虚拟摄像头";
 
 }  // namespace app_identity

@@ -17,6 +17,7 @@
 #include "platform/stop-request.h"
 #include "ui/main-window.h"
 #include "ui/ui-setup.h"
+#include "ui/web-links.h"
 #include "uninstall.h"
 #include "value-qt.h"
 #include "zucam.h"
@@ -27,7 +28,6 @@ using app_identity::kAppName;
 using app_identity::kBuildDate;
 using app_identity::kTitle;
 using app_identity::kVersion;
-using app_identity::kWebSite;
 
 // Only the first argument is looked at, and only this exact spelling.
 bool IsUninstallRun(int argc, char** argv) {
@@ -97,7 +97,8 @@ void PublishIdentity() {
     CD->appInfo->setName(kAppName);
     CD->appInfo->setVersion(kVersion);
     CD->appInfo->setDate(kBuildDate);
-    CD->appInfo->setWebSite(kWebSite);
+    // The build names the web site, if any (ZUCAM_WEBSITE); none is made up.
+    CD->appInfo->setWebSite(WebLinks::WebSite().toStdString());
     CD->valueStore->set("app_title", bg::ValueQt(QString::fromUtf8(kTitle)));
 }
 
