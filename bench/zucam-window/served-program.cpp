@@ -8,21 +8,6 @@
 
 namespace zubench {
 
-namespace {
-
-bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::string content;
-    while (Clock::now() < deadline) {
-        if (platform::ReadWholeFile(path, &content) && content.find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-}  // namespace
-
 bool ServedProgram::Start(Kind kind, int port, std::string* error) {
     for (const char* dir : {"runtime", "tmp", "home", "saved", "config/ZuCam"})
         platform::MakeDirs(workspace_.file(dir), 0700);

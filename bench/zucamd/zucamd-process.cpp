@@ -24,6 +24,8 @@ namespace {
 // Every network wait of the benchmark phones.
 constexpr int kNetworkTimeoutMs = 30000;
 
+}  // namespace
+
 bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string content;
@@ -34,8 +36,6 @@ bool WaitForText(const std::string& path, const std::string& text, int timeoutMs
     }
     return false;
 }
-
-}  // namespace
 
 Workspace::Workspace() {
     namespace fs = std::filesystem;

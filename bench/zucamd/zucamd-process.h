@@ -17,6 +17,9 @@
 // watcher on the camera queue it publishes into.
 namespace zubench {
 
+// Waits (at most timeoutMs) until the file holds `text`.
+bool WaitForText(const std::string& path, const std::string& text, int timeoutMs);
+
 using Clock = std::chrono::steady_clock;
 
 // A fresh directory under the temporary folder, removed with its contents.
