@@ -7,7 +7,7 @@ set -eu
 
 # Building and running: compilers, the libraries ZuCam links against, and the
 # outside programs it starts (adb, pactl) or shows with (fonts, Mesa for GL).
-RUN_PACKAGES="build-essential cmake ninja-build pkg-config
+RUN_PACKAGES="build-essential cmake ninja-build pkg-config ccache
 qtbase5-dev libqt5opengl5-dev libqt5svg5-dev qttools5-dev-tools qttools5-dev
 libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
 libjsoncpp-dev libenet-dev librtaudio-dev libyuv-dev libpipewire-0.3-dev
