@@ -5,7 +5,10 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
 }
+
+#include <algorithm>
 
 #include "dep/QtComponent/recorder/ffmpeg-recorder.h"
 #include "hublet/log-sink.h"
@@ -42,6 +45,14 @@ int64_t AudioEncoder::clockUs() const {
     return totalSamples_.load(std::memory_order_relaxed) * 1000000 / context_->sample_rate;
 }
 
+int64_t AudioEncoder::queuedUs() const {
+    if (!context_ || context_->sample_rate <= 0)
+        return 0;
+    const int64_t pending = fifo_ ? av_audio_fifo_size(fifo_) : 0;
+    return (totalSamples_.load(std::memory_order_relaxed) + pending) * 1000000 /
+           context_->sample_rate;
+}
+
 bool AudioEncoder::ensureFifo() {
     if (!fifo_)
         fifo_ = av_audio_fifo_alloc(context_->sample_fmt, context_->ch_layout.nb_channels, 1);
@@ -66,9 +77,47 @@ void AudioEncoder::encode(const FrameHolder& frame) {
         error_ = true;
         return;
     }
-    while (!error_ && av_audio_fifo_size(fifo_) >= context_->frame_size) {
+    encodeWholeFrames();
+}
+
+void AudioEncoder::encodeWholeFrames() {
+    while (!error_ && context_->frame_size > 0 && av_audio_fifo_size(fifo_) >= context_->frame_size)
         encodeFromFifo(context_->frame_size);
+}
+
+void AudioEncoder::encodeSilence(int64_t untilUs) {
+    if (error_ || !context_ || !packet_ || context_->sample_rate <= 0 ||
+        context_->frame_size <= 0 || untilUs <= 0 || !ensureFifo()) {
+        return;
     }
+    const int64_t target = untilUs * context_->sample_rate / 1000000;
+    int64_t missing =
+        target - totalSamples_.load(std::memory_order_relaxed) - av_audio_fifo_size(fifo_);
+    if (missing <= 0)
+        return;
+    // One codec frame of silence at a time, so the FIFO never holds more
+    // than two frames whatever the gap.
+    const int chunk = context_->frame_size;
+    const int channels = context_->ch_layout.nb_channels;
+    uint8_t** silence = nullptr;
+    if (av_samples_alloc_array_and_samples(&silence, nullptr, channels, chunk, context_->sample_fmt,
+                                           0) < 0) {
+        error_ = true;
+        return;
+    }
+    av_samples_set_silence(silence, 0, chunk, channels, context_->sample_fmt);
+    while (missing > 0 && !error_) {
+        const int n = static_cast<int>(std::min<int64_t>(missing, chunk));
+        if (av_audio_fifo_write(fifo_, reinterpret_cast<void**>(silence), n) < n) {
+            BG_LOGE("audio fifo write fail while filling silence, nb_samples=%d", n);
+            error_ = true;
+            break;
+        }
+        missing -= n;
+        encodeWholeFrames();
+    }
+    av_freep(&silence[0]);
+    av_freep(&silence);
 }
 
 bool AudioEncoder::encodeFromFifo(int samples) {

@@ -22,6 +22,12 @@ public:
 
     // Encodes one interleaved signed 16-bit block at any rate and channel count.
     void encode(const FrameHolder& frame);
+    // Encodes silence until the audio covers `untilUs` of the recording: a
+    // phone that sends no sound (or stops for a while) still gets a sound
+    // track that keeps pace with the pictures, so the muxer never holds
+    // pictures back waiting for sound, and sound that comes later lands at
+    // its own time instead of at the start.
+    void encodeSilence(int64_t untilUs);
     // Encodes what the FIFO still holds and drains the encoder. False when
     // the encoder ended with an error.
     bool flush();
@@ -29,11 +35,14 @@ public:
     // Samples handed to the encoder so far, as microseconds; read by the
     // video thread for pacing.
     int64_t clockUs() const;
+    // Like clockUs, counting the samples still waiting in the FIFO too.
+    int64_t queuedUs() const;
     bool failed() const { return error_; }
 
 private:
     bool ensureFifo();
     bool encodeFromFifo(int samples);
+    void encodeWholeFrames();
     void sendFrame(AVFrame* frame);
 
     FFmpegRecorder* recorder_;

@@ -23,6 +23,10 @@ const AVRational kMicroseconds = {1, 1000000};
 // readable without a final index.
 constexpr const char* kFragmentFlags = "frag_keyframe+empty_moov+default_base_moof";
 constexpr const char* kFragmentDurationUs = "1000000";
+// The muxer holds a packet back until every stream has one of the same time;
+// by default for up to ten seconds. The worker keeps sound up with the
+// pictures; this bounds the wait when it cannot (sound that failed to encode).
+constexpr int64_t kMaxInterleaveDelayUs = 1000000;
 
 std::string ErrorText(int code, size_t size) {
     std::vector<char> buf(size, 0);
@@ -175,6 +179,7 @@ bool FFmpegRecorder::openFile(const RecordParams& params) {
     // Every packet is pushed on to the file at once: a fragment the muxer has
     // finished must not wait in the I/O buffer for the next one.
     output_->flags |= AVFMT_FLAG_FLUSH_PACKETS;
+    output_->max_interleave_delta = kMaxInterleaveDelayUs;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", kFragmentFlags, 0);
     av_dict_set(&options, "frag_duration", kFragmentDurationUs, 0);

@@ -16,6 +16,10 @@ namespace {
 constexpr int64_t kVideoLeadLimitUs = 2000000;
 constexpr int64_t kAudioLeadLimitUs = 50000;
 constexpr auto kPopWait = std::chrono::milliseconds(10);
+// How far the sound may fall behind the pictures, with no sound waiting,
+// before silence takes its place. Small against the muxer's interleaving:
+// pictures wait in the muxer for sound of the same time.
+constexpr int64_t kSilenceAfterUs = 200000;
 
 void SleepOneMs() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -44,6 +48,7 @@ void RecordWorker::start() {
         return;
     stopped_ = false;
     audioDropLogged_ = false;
+    inSilence_ = false;
     if (videoEncoder_)
         videoThread_ = std::thread(&RecordWorker::videoLoop, this);
     if (audioEncoder_)
@@ -152,7 +157,13 @@ void RecordWorker::videoLoop() {
 
 void RecordWorker::audioLoop() {
     FrameHolder frame;
-    while (nextFrame(&audioQueue_, &frame)) {
+    for (;;) {
+        if (!audioQueue_.pop(&frame, kPopWait)) {
+            if (stopped_.load() && audioQueue_.size() == 0)
+                break;
+            fillSilence(false);
+            continue;
+        }
         while (pacingApplies() &&
                audioEncoder_->clockUs() - videoEncoder_->lastPts() > kAudioLeadLimitUs) {
             SleepOneMs();
@@ -162,9 +173,24 @@ void RecordWorker::audioLoop() {
                 break;
             continue;
         }
-        if (!recorder_->failed())
+        if (!recorder_->failed()) {
+            // Sound that comes back after silence starts where the pictures are.
+            if (inSilence_)
+                fillSilence(true);
+            inSilence_ = false;
             audioEncoder_->encode(frame);
+        }
         frame.reset();
     }
     audioError_ = !audioEncoder_->flush() || audioEncoder_->failed();
+}
+
+void RecordWorker::fillSilence(bool soundResumes) {
+    if (!videoEncoder_ || recorder_->failed() || stopped_.load())
+        return;
+    const int64_t videoUs = videoEncoder_->lastPts();
+    if (!soundResumes && videoUs - audioEncoder_->queuedUs() <= kSilenceAfterUs)
+        return;
+    audioEncoder_->encodeSilence(videoUs);
+    inSilence_ = true;
 }

@@ -16,6 +16,10 @@ class FFmpegRecorder;
 // by a bounded queue, paced so that audio never runs more than 50 ms ahead of
 // video and video never more than 2 s ahead of audio.
 //
+// While no sound comes (a phone with its microphone off, or a pause), the
+// audio thread records silence up to the pictures' time, so the file grows
+// with the pictures and late sound keeps its place.
+//
 // Neither push ever blocks its producer for long: a full video queue drops its
 // oldest picture at once; a full audio queue waits at most 100 ms and then
 // drops its oldest block, so a stalled video stream can neither freeze the
@@ -60,6 +64,9 @@ private:
     void audioLoop();
     bool nextFrame(FrameQueue* queue, FrameHolder* out);
     bool pacingApplies() const;
+    // Silence up to the newest picture when the sound lags it by more than
+    // a moment (or, `soundResumes`, at once before sound after silence).
+    void fillSilence(bool soundResumes);
 
     FFmpegRecorder* recorder_;
     std::unique_ptr<VideoEncoder> videoEncoder_;
@@ -75,4 +82,5 @@ private:
     std::atomic<unsigned long> droppedVideo_{0};
     std::atomic<unsigned long> droppedAudio_{0};
     std::atomic<bool> audioDropLogged_{false};
+    bool inSilence_ = false;  // audio thread only
 };

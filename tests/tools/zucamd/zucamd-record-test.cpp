@@ -14,6 +14,7 @@ extern "C" {
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,10 +189,10 @@ TEST_F(ZucamdRecordTest, PhoneCommandsRecordH264AndAacAsPromised) {
     EXPECT_NEAR(tone.rms, kTonePeak / std::sqrt(2.0), kTonePeak * 0.05);
 }
 
-// A phone without a microphone sends pictures only: the recording holds one
-// video stream covering the whole time, with no picture lost waiting for
-// sound that never comes.
-TEST_F(ZucamdRecordTest, RecordingWithoutPhoneAudioHasOnlyVideoForItsWholeLength) {
+// A phone without a microphone sends pictures only: the recording holds the
+// pictures for the whole time, with no picture lost waiting for sound that
+// never comes, and a silent sound track as long as the pictures.
+TEST_F(ZucamdRecordTest, RecordingWithoutPhoneAudioHasSilenceForItsWholeLength) {
     ASSERT_EQ(RunPhone({"--pattern", "640x360@30", "--duration", "13", "--command",
                         "record-start@1", "--command", "record-stop@11"}),
               0)
@@ -202,24 +203,33 @@ TEST_F(ZucamdRecordTest, RecordingWithoutPhoneAudioHasOnlyVideoForItsWholeLength
     ASSERT_FALSE(path.empty());
     e2e::ProbedFile probed;
     ASSERT_NO_FATAL_FAILURE(ProbePlayable(path, &probed));
-    // A fragmented MP4 declares its tracks up front: the sound track is there,
-    // without a single packet.
-    ASSERT_LE(probed.streams.size(), 2u);
-    const e2e::ProbedStream* silent = probed.Stream("audio");
-    if (silent) {
-        EXPECT_TRUE(probed.PacketsOf(*silent).empty());
-    }
+    ASSERT_EQ(probed.streams.size(), 2u);
     const e2e::ProbedStream* video = probed.Stream("video");
+    const e2e::ProbedStream* audio = probed.Stream("audio");
     ASSERT_NE(video, nullptr);
+    ASSERT_NE(audio, nullptr);
     EXPECT_EQ(video->codec, "h264");
     ExpectTimeBaseOf25PerSecond(*video);
     const std::vector<e2e::ProbedPacket> v = probed.PacketsOf(*video);
+    const std::vector<e2e::ProbedPacket> a = probed.PacketsOf(*audio);
     ExpectGopOf50(v);
     EXPECT_NEAR(e2e::SpanSeconds(*video, v), 10.0, 1.0);
     EXPECT_LT(LongestGapSeconds(*video, v), 0.5);
     // About 30 pictures a second for 10 s reach the file.
     EXPECT_GE(v.size(), 200u);
     EXPECT_EQ(e2e::CountOf(ZucamdLog(), "recording dropped"), 0) << ZucamdLog();
+
+    // The sound track follows the pictures from start to end, and is silent.
+    ASSERT_FALSE(a.empty());
+    EXPECT_NEAR(e2e::SpanSeconds(*audio, a), e2e::SpanSeconds(*video, v), 0.5);
+    EXPECT_LT(LongestGapSeconds(*audio, a), 0.1);
+    std::vector<int16_t> pcm;
+    ASSERT_TRUE(e2e::DecodeAudioMono(path, kRecordRate, dir_.file("recorded.raw"), &pcm));
+    ASSERT_GE(pcm.size(), static_cast<size_t>(9 * kRecordRate));
+    int peak = 0;
+    for (int16_t sample : pcm)
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    EXPECT_EQ(peak, 0);
 }
 
 // The phone goes away while recording, with or without closing its stream:
