@@ -20,6 +20,10 @@ constexpr const char* kMsgNotWritable =
     QT_TRANSLATE_NOOP("output_path", "输出目录无法写入，请前往设置页面重新设置");
 constexpr const char* kMsgShotFailed = QT_TRANSLATE_NOOP("output_path", "截图失败");
 constexpr const char* kMsgRecordFailed = QT_TRANSLATE_NOOP("output_path", "无法开启录制！");
+// A recording ended by a write error: %1 the cause, %2 the file that keeps
+// what was recorded up to then.
+constexpr const char* kMsgRecordWriteFailed =
+    QT_TRANSLATE_NOOP("output_path", "录制已停止：文件无法继续写入（%1）。已录制的内容保存在 %2");
 
 // The file path for `nameTemplate` (kShotName or kRecordName) in `saveDir`,
 // %1 being the local time as "%Y%m%d%H%M%S". The directory gets a "/" unless

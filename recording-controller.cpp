@@ -1,5 +1,8 @@
 #include "recording-controller.h"
 
+#include <QCoreApplication>
+#include <QString>
+
 extern "C" {
 #include <libavutil/frame.h>
 }
@@ -98,11 +101,17 @@ std::string RecordingController::Finish(std::unique_ptr<FFmpegRecorder> recorder
         BG_LOGE("recording ended by a write error (%s), kept up to the failure: %s", cause.c_str(),
                 path.c_str());
         if (onFailure_)
-            onFailure_(path, cause);
+            onFailure_(RecordingFailure{path, cause, FailureMessage(path, cause)});
         return std::string();
     }
     BG_LOGI("recording finished: %s", path.c_str());
     return path;
+}
+
+std::string RecordingController::FailureMessage(const std::string& path, const std::string& cause) {
+    return QCoreApplication::translate("output_path", output_path::kMsgRecordWriteFailed)
+        .arg(QString::fromStdString(cause), QString::fromStdString(path))
+        .toStdString();
 }
 
 void RecordingController::EndIfFailed() {

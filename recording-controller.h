@@ -11,6 +11,13 @@
 class FFmpegRecorder;
 class RecordWorker;
 
+// A recording that ended because its file could not be written.
+struct RecordingFailure {
+    std::string path;     // the file, playable up to the failure
+    std::string cause;    // as the system words it ("No space left on device")
+    std::string message;  // what to tell the person, in the program's language
+};
+
 // One MP4 recording at a time: starting it with the picture size of the
 // moment, feeding it pictures (decoder thread) and audio (network thread),
 // and ending it. Shared by the main window and the headless server; the host
@@ -19,7 +26,8 @@ class RecordWorker;
 // A recording whose file cannot be written (a full disk) ends by itself: from
 // the failure on it no longer counts as recording, the next picture or audio
 // block tears it down, and the failure callback tells the host. The file keeps
-// everything up to its last complete fragment.
+// everything up to its last complete fragment. Every host tells the person
+// through the failure callback, with the one message made here.
 class RecordingController {
 public:
     // Parameters of every recording: 25 pictures/s at 2,000,000 bit/s,
@@ -30,10 +38,10 @@ public:
     static constexpr int kAudioChannels = 1;
 
     enum class StartResult { kStarted, kAlreadyRecording, kFailed };
-    // The file of a recording that ended by a write error, and the cause.
-    // Called once per failed recording, on whichever thread tore it down;
-    // set it before the first Start.
-    using FailureCallback = std::function<void(const std::string& path, const std::string& cause)>;
+    // A recording that ended by a write error. Called once per failed
+    // recording, on whichever thread tore it down (a picture's, a sound
+    // block's or Stop's caller); set it before the first Start.
+    using FailureCallback = std::function<void(const RecordingFailure& failure)>;
 
     RecordingController();
     ~RecordingController();
@@ -50,6 +58,9 @@ public:
     std::string Stop();
 
     void SetFailureCallback(FailureCallback callback) { onFailure_ = std::move(callback); }
+    // The message for a recording of `path` ended by `cause`, translated
+    // where the host installed a translation.
+    static std::string FailureMessage(const std::string& path, const std::string& cause);
 
     // False once the recording's file could not be written.
     bool IsRecording() const;

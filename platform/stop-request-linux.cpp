@@ -28,6 +28,16 @@ void OnStopSignalToPipe(int) {
     errno = saved;
 }
 
+// SIGINT, SIGTERM and a hang-up (the terminal closed) all ask for an orderly
+// stop; a hang-up the starter ignored (nohup) stays ignored.
+void Install(const struct sigaction& action) {
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    struct sigaction current {};
+    if (::sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+        ::sigaction(SIGHUP, &action, nullptr);
+}
+
 }  // namespace
 
 void CatchStopSignals() {
@@ -35,8 +45,7 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a blocked write returns so we can stop
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    Install(action);
 }
 
 bool StopRequested() {
@@ -54,8 +63,7 @@ int StopSignalDescriptor() {
     action.sa_handler = OnStopSignalToPipe;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    Install(action);
     return stopPipe[0];
 }
 

@@ -548,5 +548,9 @@ The computer may need a restart before the microphone works.</translation>
         <source>无法开启录制！</source>
         <translation>Cannot start recording!</translation>
     </message>
+    <message>
+        <source>录制已停止：文件无法继续写入（%1）。已录制的内容保存在 %2</source>
+        <translation>Recording stopped: the file could not be written any more (%1). What was recorded is kept in %2</translation>
+    </message>
 </context>
 </TS>

@@ -94,9 +94,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(mainForm(), &MainForm::IpCopyToClipboard, this,
             [this] { tray_->ShowMessage(tr(kIpCopied), kIpCopiedMs); });
     // A file that cannot be written ends its recording by itself; the
-    // controls follow on the GUI thread.
-    recording_.SetFailureCallback([this](const std::string&, const std::string&) {
-        QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
+    // controls follow and the person is told, on the GUI thread.
+    recording_.SetFailureCallback([this](const RecordingFailure& failure) {
+        const QString text = QString::fromStdString(failure.message);
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                if (!recording_.IsRecording())
+                    StopRecord();
+                ShowMessage(text);
+            },
+            Qt::QueuedConnection);
     });
     if (App())
         App()->KillAdbProcess();

@@ -40,10 +40,8 @@ HeadlessHost::~HeadlessHost() {
 
 int HeadlessHost::Start() {
     // A full disk ends a recording by itself; the person hears of it.
-    recording_.SetFailureCallback([this](const std::string& path, const std::string& cause) {
-        terminal_.Problem("recording stopped: " + path + " could not be written (" + cause +
-                          "); what was written up to then is kept");
-    });
+    recording_.SetFailureCallback(
+        [this](const RecordingFailure& failure) { terminal_.Problem(failure.message); });
     settings_.LoadSettings();
     saveDir_ = options_.saveDir.empty() ? settings_.values.saveDir : options_.saveDir;
     if (!CheckSaveDir() && !options_.saveDir.empty())

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,15 @@
 #include "platform/stop-request.h"
 #include "tools/zucamd/headless-host.h"
 #include "tools/zucamd/zucamd-options.h"
+
+// The terminal speaks English: the program's own texts (a recording's failure,
+// say) are shown in the window's English. The translations are resources of a
+// static library, registered by name, which works only outside a namespace.
+static void SpeakEnglish(QTranslator* translator) {
+    Q_INIT_RESOURCE(zucam_translations);
+    if (translator->load(QStringLiteral(":/translations/zucam_en.qm")))
+        QCoreApplication::installTranslator(translator);
+}
 
 namespace {
 
@@ -52,6 +62,8 @@ int main(int argc, char** argv) {
     int code = 0;
     {
         QCoreApplication app(argc, argv);
+        QTranslator english;
+        SpeakEnglish(&english);
         platform::CatchStopSignals();
         HeadlessHost host(options);
         code = host.Start();
