@@ -28,11 +28,16 @@
 #include <vector>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
 }
 
 #include "devices/virtual-camera-queue.h"
 #include "output-path.h"
+#include "platform/child-process.h"
+#include "recording-controller.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
 #include "tests/support/camera-queue-reset.h"
@@ -169,6 +174,50 @@ std::vector<std::string> FilesIn(const std::string& dir, const std::string& suff
             found.push_back(entry.path().string());
     }
     return found;
+}
+
+// A picture of noise, which no encoder can make small.
+FrameHolder NoisyPicture(int seed) {
+    FrameHolder picture = rendertest::UniformPicture(AV_PIX_FMT_YUV420P, 320, 180, {0, 0, 0});
+    AVFrame* f = picture.get();
+    uint32_t state = static_cast<uint32_t>(seed) * 2654435761u + 1;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? f->height : f->height / 2;
+        for (int y = 0; y < rows; ++y) {
+            uint8_t* row = f->data[plane] + static_cast<ptrdiff_t>(y) * f->linesize[plane];
+            for (int x = 0; x < f->linesize[plane]; ++x) {
+                state = state * 1664525u + 1013904223u;
+                row[x] = static_cast<uint8_t>(state >> 24);
+            }
+        }
+    }
+    return picture;
+}
+
+// Video packets FFmpeg reads from `path` to its end; -1 when it cannot open
+// the file, meets a damaged packet or stops short of the end.
+int PlayablePictures(const std::string& path) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
+        return -1;
+    int pictures = 0;
+    if (avformat_find_stream_info(input, nullptr) >= 0) {
+        const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        AVPacket* packet = av_packet_alloc();
+        int ret = 0;
+        while (packet && (ret = av_read_frame(input, packet)) >= 0) {
+            if (packet->flags & AV_PKT_FLAG_CORRUPT)
+                pictures = -1;
+            else if (packet->stream_index == video && pictures >= 0)
+                ++pictures;
+            av_packet_unref(packet);
+        }
+        if (ret != AVERROR_EOF)
+            pictures = -1;
+        av_packet_free(&packet);
+    }
+    avformat_close_input(&input);
+    return pictures;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -534,6 +583,66 @@ TEST_F(MainWindowTest, TheCloseButtonQuitsOnlyWhenConfirmed) {
     QTest::mouseClick(Child<QPushButton>("pushButton_main_close"), Qt::LeftButton);
     EXPECT_EQ(w->closeQuestions, 2);
     EXPECT_EQ(w->quits, 1);
+}
+
+// A full disk ends the recording: the button lets go, the person reads why
+// and which file kept the recording, and that file plays up to the failure.
+TEST_F(MainWindowTest, AFullDiskEndsTheRecordingWithAMessageAndKeepsAPlayableFile) {
+    // A 1 MiB tmpfs in a mount namespace of a helper's own, reached through
+    // the helper's /proc root, nearly full from the start.
+    const std::string mountPoint = dir_.file("small-disk");
+    std::filesystem::create_directories(mountPoint);
+    const std::string ready = dir_.file("mounted");
+    platform::ChildProcess helper;
+    platform::ChildProcess::Options options;
+    options.argv = {"unshare",
+                    "-m",
+                    "sh",
+                    "-c",
+                    "mount -t tmpfs -o size=1m tmpfs \"$0\" && "
+                    "head -c 900000 /dev/zero > \"$0/filler\" && touch \"$1\" && exec sleep 600",
+                    mountPoint,
+                    ready};
+    ASSERT_TRUE(helper.start(options));
+    if (!WaitUntil([&] { return std::filesystem::exists(ready) || !helper.running(); }) ||
+        !std::filesystem::exists(ready)) {
+        GTEST_SKIP() << "mounting a tmpfs in a private mount namespace needs root";
+    }
+    const std::string saveDir = "/proc/" + std::to_string(helper.pid()) + "/root" + mountPoint;
+    app().saveDir = QString::fromStdString(saveDir);
+
+    Display();
+    QTest::mouseClick(Child<QPushButton>("pushButton_menu_record"), Qt::LeftButton);
+    ASSERT_TRUE(app().recording);
+    const std::string path = w->recording().RecordPath();
+    const auto fileSize = [&path] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(path, error);
+        return error ? 0 : size;
+    };
+    // Plain pictures until a first fragment is in the file, then noise,
+    // which the encoder cannot squeeze, until the disk is full.
+    const auto header = fileSize();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            FromThread([this] { w->OnVideoFrame(Picture()); });
+            return fileSize() > header;
+        },
+        60000));
+    int seed = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            FromThread([this, &seed] { w->OnVideoFrame(NoisyPicture(++seed)); });
+            return !w->messages.isEmpty();
+        },
+        60000));
+    EXPECT_EQ(w->messages.takeFirst().toStdString(),
+              RecordingController::FailureMessage(path, "No space left on device"));
+    EXPECT_FALSE(app().recording);
+    EXPECT_FALSE(w->recording().IsRecording());
+    EXPECT_FALSE(Child<QPushButton>("pushButton_menu_record")->isChecked());
+    EXPECT_TRUE(w->opened.empty());
+    EXPECT_GE(PlayablePictures(path), 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "dep/QtComponent/recorder/ffmpeg-recorder.h"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 extern "C" {
@@ -191,6 +193,7 @@ bool FFmpegRecorder::openFile(const RecordParams& params) {
         return false;
     }
     headerWritten_ = true;
+    goodSize_ = output_->pb ? avio_tell(output_->pb) : 0;
     return true;
 }
 
@@ -227,6 +230,9 @@ bool FFmpegRecorder::writeLocked(AVPacket* packet) {
         fail(ret);
         return false;
     }
+    // Every packet is flushed, so the position is what the file holds.
+    if (ret >= 0 && output_->pb)
+        goodSize_ = avio_tell(output_->pb);
     return ret >= 0;
 }
 
@@ -272,7 +278,16 @@ void FFmpegRecorder::close() {
                 fail(ret);
         }
     }
+    const bool cut = headerWritten_ && failed_.load() && goodSize_ > 0;
     freeAll();
+    // The write that failed may have left part of a fragment behind.
+    if (cut) {
+        std::error_code error;
+        std::filesystem::resize_file(path_, static_cast<uintmax_t>(goodSize_), error);
+        if (error)
+            BG_LOGW("cannot cut %s back to its last fragment: %s", path_.c_str(),
+                    error.message().c_str());
+    }
 }
 
 void FFmpegRecorder::freeAll() {

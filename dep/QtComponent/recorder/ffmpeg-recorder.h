@@ -19,8 +19,9 @@ struct AVStream;
 // fragments of at most about a second, each flushed to the file as it is
 // complete): a recording cut short by a full disk, a crash or a kill -9 still
 // plays up to its last complete fragment. The first write error ends the
-// writing for good: it is logged with its cause, failed() turns true, and
-// nothing more is written to the file.
+// writing for good: it is logged with its cause, failed() turns true, nothing
+// more is written, and close() cuts the file back to its last complete
+// fragment so that it plays cleanly to its end.
 class FFmpegRecorder {
 public:
     FFmpegRecorder() = default;
@@ -69,4 +70,6 @@ private:
     mutable std::mutex writeMutex_;
     std::atomic<bool> failed_{false};
     std::string failureText_;  // guarded by writeMutex_
+    // File size after the last write that fully succeeded (writeMutex_).
+    int64_t goodSize_ = 0;
 };
