@@ -55,6 +55,8 @@ public:
     bool audioFailed() const { return audioError_.load(); }
     bool hasVideo() const { return videoEncoder_ != nullptr; }
     bool hasAudio() const { return audioEncoder_ != nullptr; }
+    // Microseconds of sound encoded so far, silence included.
+    int64_t audioClockUs() const { return audioEncoder_ ? audioEncoder_->clockUs() : 0; }
     // Pictures and audio blocks dropped from full queues.
     unsigned long droppedVideo() const { return droppedVideo_.load(); }
     unsigned long droppedAudio() const { return droppedAudio_.load(); }

@@ -123,6 +123,48 @@ TEST(RecordWorkerTest, SilentPhoneStillRecordsEveryPicture) {
     EXPECT_EQ(streams[0].packets, 100);
 }
 
+// Sound that starts late lands at its own time: the sound track holds
+// silence up to the pictures it came with, so it ends with the pictures.
+TEST(RecordWorkerTest, LateSoundFollowsSilenceUpToThePictures) {
+    zutest::TestHost host;
+    FFmpegRecorder recorder;
+    const std::string path = host.dir() + "/late-sound.mp4";
+    ASSERT_TRUE(recorder.open(Params(path)));
+    RecordWorker worker(&recorder);
+    worker.start();
+    int picture = 0;
+    const auto pictures = [&](int until) {
+        for (; picture < until; ++picture) {
+            worker.pushVideo(rectest::Picture(160, 120, picture, picture * 40000LL));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    // Four seconds of pictures without sound: silence follows them.
+    pictures(100);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
+    while (worker.audioClockUs() < 3500000 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(worker.audioClockUs(), 3500000);
+    // Then one second of sound with one more second of pictures.
+    for (int block = 0; block < 44; ++block)
+        worker.pushAudio(rectest::Tone(44100, 1, 1000, block * 1000LL));
+    pictures(125);
+    worker.stop();
+    recorder.close();
+
+    std::vector<rectest::StreamInfo> streams = rectest::Probe(path);
+    ASSERT_EQ(streams.size(), 2u);
+    const rectest::StreamInfo& video = streams[0];
+    const rectest::StreamInfo& audio = streams[1];
+    ASSERT_EQ(audio.type, AVMEDIA_TYPE_AUDIO);
+    const double videoEnd = av_q2d(video.timeBase) * static_cast<double>(video.endPts);
+    const double audioEnd = av_q2d(audio.timeBase) * static_cast<double>(audio.endPts);
+    EXPECT_NEAR(videoEnd, 5.0, 0.1);
+    // Without the silence the sound would be one second long.
+    EXPECT_NEAR(audioEnd, videoEnd, 0.3);
+    EXPECT_GE(audio.packets, 200);
+}
+
 TEST(RecordWorkerTest, PushesBeforeStartOrAfterStopAreIgnored) {
     zutest::TestHost host;
     FFmpegRecorder recorder;
