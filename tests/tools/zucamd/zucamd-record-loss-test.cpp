@@ -164,6 +164,28 @@ TEST_P(ZucamdRecordLossTest, AKillNineKeepsAllButTheLastTwoSeconds) {
     EXPECT_EQ(exitCode, 0);
 }
 
+// A closed terminal (SIGHUP) stops zucamd in order: the recording is
+// finished and plays cleanly to its end.
+TEST_P(ZucamdRecordLossTest, AHangUpFinishesTheRecording) {
+    ASSERT_NO_FATAL_FAILURE(StartZucamd(dir_.path()));
+    ASSERT_NO_FATAL_FAILURE(StartPhone({"record-start@1"}));
+    WaitForRecordingStart();
+    const std::string path = OnlyRecording(dir_.path());
+    ASSERT_FALSE(path.empty());
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline && RecordedPictures(path) == 0)
+        Sleep(100);
+    ASSERT_GT(RecordedPictures(path), 0) << Log();
+    std::string out;
+    ASSERT_EQ(platform::RunProcess({"kill", "-HUP", std::to_string(zucamd_.pid())}, 10000, &out),
+              0);
+    EXPECT_EQ(zucamd_.wait(30000), 0) << Log();
+    EXPECT_NE(Log().find("recording finished"), std::string::npos) << Log();
+    int exitCode = -1;
+    EXPECT_EQ(e2e::DecodeComplaints(path, &exitCode), "");
+    EXPECT_EQ(exitCode, 0);
+}
+
 TEST_P(ZucamdRecordLossTest, AFullDiskEndsTheRecordingAndSaysWhichFileKeptIt) {
     const std::string saveDir = dir_.file("small-disk");
     std::filesystem::create_directories(saveDir);
