@@ -39,6 +39,7 @@ bool CameraOutputProcess::Start() {
     linesPath_ = platform::RuntimeDir() + "/" + kProgramName + "-" +
                  std::to_string(platform::CurrentProcessId()) + ".log";
     restartsLeft_ = options_.restarts;
+    toldWorking_ = false;
     stopping_ = false;
     if (!Spawn())
         return false;
@@ -73,6 +74,10 @@ void CameraOutputProcess::Watch() {
         std::this_thread::sleep_for(std::chrono::milliseconds(options_.watchIntervalMs));
         ForwardLines(false);
         int code = child_->wait(0);
+        if (code < 0 && !toldWorking_ && options_.onState) {
+            toldWorking_ = true;
+            options_.onState(true, 0);
+        }
         if (code >= 0 && !stopping_ && !OnEnded(code))
             return;
     }
@@ -81,15 +86,20 @@ void CameraOutputProcess::Watch() {
 bool CameraOutputProcess::OnEnded(int code) {
     ForwardLines(true);
     pid_ = -1;
+    toldWorking_ = false;
     if (code == kExitUsage || code == kExitNoCameraOutput) {
         BG_LOGW(
             "the camera output ended with code %d and cannot work on this machine as it is; "
             "it is not started again",
             code);
+        if (options_.onState)
+            options_.onState(false, code);
         return false;
     }
     if (restartsLeft_ <= 0) {
         BG_LOGE("the camera output ended again (code %d); it is not started again", code);
+        if (options_.onState)
+            options_.onState(false, code);
         return false;
     }
     --restartsLeft_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +23,9 @@ public:
         int restarts = 1;
         // How often the child's lines and its life are looked at.
         int watchIntervalMs = 100;
+        // Told on the watcher's thread: working once a started child is seen
+        // running, not working with the exit code when it ends for good.
+        std::function<void(bool working, int code)> onState;
     };
 
     CameraOutputProcess();
@@ -56,5 +60,6 @@ private:
     std::atomic<long> pid_{-1};
     std::atomic<bool> stopping_{false};
     int restartsLeft_ = 0;
+    bool toldWorking_ = false;
     std::thread watcher_;
 };
