@@ -126,6 +126,24 @@ void CameraOutputProcess::ForwardLines(bool flushPartial) {
     }
 }
 
+std::string CameraOutputProcess::NoOutputAdvice(int code) {
+    if (code == kExitNoCameraOutput) {
+        return "other programs see no camera \"ZuCam\": this computer has neither a "
+               "v4l2loopback device nor PipeWire. Either load v4l2loopback:\n"
+               "    sudo apt install v4l2loopback-dkms\n"
+               "    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam\n"
+               "or install PipeWire (pipewire, wireplumber and pipewire-pulse) and log in "
+               "again; the camera is tried again when the next phone connects";
+    }
+    if (code < 0)
+        return "other programs see no camera \"ZuCam\": zucam-camera is missing beside the "
+               "program or cannot be started; reinstall ZuCam";
+    return "other programs see no camera \"ZuCam\": zucam-camera ended with code " +
+           std::to_string(code) +
+           " (the log says why); it is tried again when the next phone "
+           "connects";
+}
+
 void CameraOutputProcess::Stop() {
     stopping_ = true;
     if (watcher_.joinable())

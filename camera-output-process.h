@@ -40,6 +40,13 @@ public:
     // Ends the child (SIGTERM, then SIGKILL after a grace period) and waits
     // for it. Safe to call more than once.
     void Stop();
+    // What a person reads when the camera for other programs cannot work,
+    // and what to do about it; `code` is how zucam-camera ended (-1: it
+    // could not be started).
+    static std::string NoOutputAdvice(int code);
+    // zucam-camera's code for "neither v4l2loopback nor PipeWire".
+    static constexpr int kNoCameraOutput = 8;
+
     // The running child's process id, -1 when none runs.
     long pid() const { return pid_; }
 

@@ -133,7 +133,7 @@ bool PhoneSession::StartWifiServer() {
     mediaServer_.reset();
     mediaServer_ = MediaServer::Create(this);
     if (!mediaServer_->Start(options_.mediaPort)) {
-        BG_LOGE("the media server cannot listen on port %d", options_.mediaPort);
+        BG_LOGE("无法启动媒体传输服务，由于%d端口被占用", options_.mediaPort);
         // Kept, it would announce a desktop no phone can reach.
         mediaServer_.reset();
         emit serverFailed(Mode::kWifi, options_.mediaPort);
@@ -151,7 +151,7 @@ bool PhoneSession::StartUsbServer() {
     usbServer_.reset();
     usbServer_ = USBServer::Create(this);
     if (!usbServer_->Start(options_.usbPort)) {
-        BG_LOGE("the USB server cannot listen on port %d", options_.usbPort);
+        BG_LOGE("无法启动USB传输服务，由于%d端口被占用", options_.usbPort);
         usbServer_.reset();
         emit serverFailed(Mode::kUsb, options_.usbPort);
         return false;

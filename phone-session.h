@@ -118,6 +118,8 @@ public:
     zu::QAdbTools* AdbTools();
     // Hands the tools to deleteLater; deleted at destruction at the latest.
     void ReleaseAdbTools();
+    // The tools in use now; null when none are.
+    zu::QAdbTools* heldAdbTools() const { return adbTools_; }
     // Ends the adb server(s) this run started; an adb server someone else
     // runs is left alone. How many were ended.
     int EndAdbServer();
