@@ -211,6 +211,14 @@ Status: connected</translation>
         <source>其它软件如何使用Zu虚拟摄像头？</source>
         <translation>How do other programs use ZuCam?</translation>
     </message>
+    <message>
+        <source>录制已停止：%1 无法写入（%2），之前录制的内容已保存</source>
+        <translation>Recording stopped: %1 could not be written (%2); what was recorded up to then is kept</translation>
+    </message>
+    <message>
+        <source>其它软件现在可以使用“ZuCam”摄像头了</source>
+        <translation>Other programs can now use the camera &quot;ZuCam&quot;</translation>
+    </message>
 </context>
 <context>
     <name>MediaServer</name>
