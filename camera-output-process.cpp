@@ -39,6 +39,7 @@ bool CameraOutputProcess::Start() {
     linesPath_ = platform::RuntimeDir() + "/" + kProgramName + "-" +
                  std::to_string(platform::CurrentProcessId()) + ".log";
     restartsLeft_ = options_.restarts;
+    toldWorking_ = false;
     stopping_ = false;
     if (!Spawn())
         return false;
@@ -73,6 +74,10 @@ void CameraOutputProcess::Watch() {
         std::this_thread::sleep_for(std::chrono::milliseconds(options_.watchIntervalMs));
         ForwardLines(false);
         int code = child_->wait(0);
+        if (code < 0 && !toldWorking_ && options_.onState) {
+            toldWorking_ = true;
+            options_.onState(true, 0);
+        }
         if (code >= 0 && !stopping_ && !OnEnded(code))
             return;
     }
@@ -81,15 +86,20 @@ void CameraOutputProcess::Watch() {
 bool CameraOutputProcess::OnEnded(int code) {
     ForwardLines(true);
     pid_ = -1;
+    toldWorking_ = false;
     if (code == kExitUsage || code == kExitNoCameraOutput) {
         BG_LOGW(
             "the camera output ended with code %d and cannot work on this machine as it is; "
             "it is not started again",
             code);
+        if (options_.onState)
+            options_.onState(false, code);
         return false;
     }
     if (restartsLeft_ <= 0) {
         BG_LOGE("the camera output ended again (code %d); it is not started again", code);
+        if (options_.onState)
+            options_.onState(false, code);
         return false;
     }
     --restartsLeft_;
@@ -114,6 +124,24 @@ void CameraOutputProcess::ForwardLines(bool flushPartial) {
         BG_LOGI("%s", partial_.c_str());
         partial_.clear();
     }
+}
+
+std::string CameraOutputProcess::NoOutputAdvice(int code) {
+    if (code == kExitNoCameraOutput) {
+        return "other programs see no camera \"ZuCam\": this computer has neither a "
+               "v4l2loopback device nor PipeWire. Either load v4l2loopback:\n"
+               "    sudo apt install v4l2loopback-dkms\n"
+               "    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam\n"
+               "or install PipeWire (pipewire, wireplumber and pipewire-pulse) and log in "
+               "again; the camera is tried again when the next phone connects";
+    }
+    if (code < 0)
+        return "other programs see no camera \"ZuCam\": zucam-camera is missing beside the "
+               "program or cannot be started; reinstall ZuCam";
+    return "other programs see no camera \"ZuCam\": zucam-camera ended with code " +
+           std::to_string(code) +
+           " (the log says why); it is tried again when the next phone "
+           "connects";
 }
 
 void CameraOutputProcess::Stop() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +23,9 @@ public:
         int restarts = 1;
         // How often the child's lines and its life are looked at.
         int watchIntervalMs = 100;
+        // Told on the watcher's thread: working once a started child is seen
+        // running, not working with the exit code when it ends for good.
+        std::function<void(bool working, int code)> onState;
     };
 
     CameraOutputProcess();
@@ -36,6 +40,13 @@ public:
     // Ends the child (SIGTERM, then SIGKILL after a grace period) and waits
     // for it. Safe to call more than once.
     void Stop();
+    // What a person reads when the camera for other programs cannot work,
+    // and what to do about it; `code` is how zucam-camera ended (-1: it
+    // could not be started).
+    static std::string NoOutputAdvice(int code);
+    // zucam-camera's code for "neither v4l2loopback nor PipeWire".
+    static constexpr int kNoCameraOutput = 8;
+
     // The running child's process id, -1 when none runs.
     long pid() const { return pid_; }
 
@@ -56,5 +67,6 @@ private:
     std::atomic<long> pid_{-1};
     std::atomic<bool> stopping_{false};
     int restartsLeft_ = 0;
+    bool toldWorking_ = false;
     std::thread watcher_;
 };

@@ -11,15 +11,14 @@
 #include <QThread>
 #include <algorithm>
 
-#include "camera-output-process.h"
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
 #include "devices/audio-driver-installer.h"
-#include "devices/device-session.h"
 #include "devices/virtaul-audio-device-manager.h"
 #include "host-system.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
 #include "hublet/value-store.h"
+#include "phone-session.h"
 #include "platform/process-list.h"
 #include "platform/system-info.h"
 
@@ -54,10 +53,6 @@ void ZuCam::SetMainWindowFactory(WindowFactory factory) {
 
 ZuCam::ZuCam(int& argc, char** argv)
     : SingleApplication(argc, argv, true, kInstanceOptions, kInstanceTimeoutMs) {
-    DeviceSession::Tools tools = DeviceSession::SystemTools();
-    // Tests open a link of their own through the virtual CreateVirtualMic.
-    tools.openMicLink = [this] { return CreateVirtualMic(); };
-    deviceSession_ = std::make_unique<DeviceSession>(std::move(tools));
     connect(this, &SingleApplication::receivedMessage, this, &ZuCam::OnReceivedMessage);
     // Only once the event loop runs: a secondary instance never starts it,
     // so it never initialises.
@@ -67,14 +62,22 @@ ZuCam::ZuCam(int& argc, char** argv)
 
 ZuCam::~ZuCam() {
     delete mainWindow.data();
-    cameraOutput_.reset();
     SaveSettings();
-    SetVirtualMic(nullptr);
-    deviceSession_->ReleaseMicSource();
-    DeleteAdbTools();
-    deviceSession_->EndAdbServer();
+    // The servers, the camera, the microphone and the adb server this run
+    // started go with the session.
+    session_.reset();
     if (AppContext::instance() == this)
         AppContext::setInstance(nullptr);
+}
+
+PhoneSession* ZuCam::session() {
+    if (!session_) {
+        PhoneSession::Options options;
+        // Tests open a link of their own through the virtual CreateVirtualMic.
+        options.devices.openMicLink = [this] { return CreateVirtualMic(); };
+        session_ = std::make_unique<PhoneSession>(std::move(options));
+    }
+    return session_.get();
 }
 
 ZuCam* ZuCam::instance() {
@@ -84,8 +87,9 @@ ZuCam* ZuCam::instance() {
 void ZuCam::LoadSettings() {
     settings_.LoadSettings();
     const AppSettings::Values& v = settings_.values;
+    settingsReady_ = false;
     SetSaveDir(QString::fromStdString(v.saveDir));
-    deviceName = QString::fromStdString(v.deviceName);
+    deviceName_ = QString::fromStdString(v.deviceName);
     firstOpen = v.firstOpen;
     shotOpenDir = v.shotOpenDir;
     windowStaysOnTop = v.windowStaysOnTop;
@@ -93,6 +97,12 @@ void ZuCam::LoadSettings() {
     playAudio = v.playAudio;
     useHardwareDecoder = v.useHardwareDecoder;
     useHardwareRender = v.useHardwareRender;
+    settingsReady_ = true;
+}
+
+void ZuCam::SettingChanged() {
+    if (settingsReady_)
+        SaveSettings();
 }
 
 // Only settings that were loaded are written back: a secondary instance, which
@@ -101,8 +111,8 @@ void ZuCam::SaveSettings() {
     if (!settings_.loaded())
         return;
     AppSettings::Values& v = settings_.values;
-    v.saveDir = saveDir.toStdString();
-    v.deviceName = deviceName.toStdString();
+    v.saveDir = saveDir_.toStdString();
+    v.deviceName = deviceName_.toStdString();
     v.firstOpen = firstOpen;
     v.shotOpenDir = shotOpenDir;
     v.windowStaysOnTop = windowStaysOnTop;
@@ -121,10 +131,8 @@ void ZuCam::Initialize() {
     BG_LOGE("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
     registerCameraFilters();
-    if (!arguments().contains(QStringLiteral("--no-camera-output"))) {
-        cameraOutput_ = std::make_unique<CameraOutputProcess>();
-        cameraOutput_->Start();
-    }
+    if (!arguments().contains(QStringLiteral("--no-camera-output")))
+        session()->StartCameraOutput();
 
     WindowFactory& factory = MainWindowFactory();
     mainWindow = factory ? factory() : nullptr;
@@ -188,20 +196,21 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
     std::function<bool()> ask;
     if (askInstall)
         ask = [this] { return AskQuestion(QString::fromUtf8(kInstallDriverQuestion)); };
-    std::shared_ptr<VirtaulAudioDeviceManager> mic;
-    switch (deviceSession_->OpenVirtualMic(ask, &mic)) {
+    switch (session()->OpenVirtualMic(ask)) {
         case DeviceSession::MicResult::kNotInstalled:
         case DeviceSession::MicResult::kDeclined:
             openVirtualMic = false;
+            SettingChanged();
             return false;
         case DeviceSession::MicResult::kInstallFailed:
             openVirtualMic = false;
+            SettingChanged();
             ShowMessage(QString::fromUtf8(kDriverInstallFailed));
             return false;
         case DeviceSession::MicResult::kOpened:
         case DeviceSession::MicResult::kOpenFailed:
-            openVirtualMic = mic != nullptr;
-            SetVirtualMic(std::move(mic));
+            openVirtualMic = session()->HasVirtualMic();
+            SettingChanged();
             break;
     }
     if (askInstall && !openVirtualMic)
@@ -209,40 +218,21 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
     return openVirtualMic;
 }
 
-void ZuCam::SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic) {
-    std::shared_ptr<VirtaulAudioDeviceManager> previous;
-    {
-        std::lock_guard<std::mutex> lock(micMutex_);
-        previous = std::move(virtualMic);
-        virtualMic = std::move(mic);
-    }
-    // Released outside the lock: closing the link stops its output stream,
-    // which waits for the stream's thread, and the audio thread must never
-    // wait on that to hand over a block.
-    previous.reset();
-}
-
 void ZuCam::CloseVirtualMic() {
-    SetVirtualMic(nullptr);
+    if (session_)
+        session_->CloseVirtualMic();
     openVirtualMic = false;
+    SettingChanged();
 }
 
 void ZuCam::WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleRate, int channels) {
-    // A reference of our own keeps the link alive while CloseVirtualMic runs
-    // on the GUI thread; the last holder closes it.
-    std::shared_ptr<VirtaulAudioDeviceManager> mic;
-    {
-        std::lock_guard<std::mutex> lock(micMutex_);
-        mic = virtualMic;
-    }
-    if (!mic || !samples)
-        return;
-    // The resampler reads the samples as bytes; the pointer is only passed on.
-    mic->pushAudio(reinterpret_cast<const int16_t*>(samples), sampleCount, sampleRate, channels);
+    if (session_)
+        session_->WriteVirtualMic(samples, sampleCount, sampleRate, channels);
 }
 
 void ZuCam::SetWindowStaysOnTop(bool onTop) {
     windowStaysOnTop = onTop;
+    SettingChanged();
     if (!mainWindow)
         return;
     // Changing window flags hides the window; show it again.
@@ -251,9 +241,22 @@ void ZuCam::SetWindowStaysOnTop(bool onTop) {
 }
 
 void ZuCam::SetSaveDir(const QString& dir) {
-    saveDir = dir;
-    std::lock_guard<std::mutex> lock(saveDirMutex_);
-    saveDirForServers_ = dir.toStdString();
+    saveDir_ = dir;
+    {
+        std::lock_guard<std::mutex> lock(saveDirMutex_);
+        saveDirForServers_ = dir.toStdString();
+    }
+    SettingChanged();
+}
+
+void ZuCam::SetShotOpenDir(bool open) {
+    shotOpenDir = open;
+    SettingChanged();
+}
+
+void ZuCam::SetFirstOpen(bool first) {
+    firstOpen = first;
+    SettingChanged();
 }
 
 std::string ZuCam::SaveDir() const {
@@ -263,11 +266,17 @@ std::string ZuCam::SaveDir() const {
 
 void ZuCam::SetUseHardwareRender(bool use) {
     useHardwareRender = use;
+    SettingChanged();
 }
 
 void ZuCam::SetDeviceName(const QString& name) {
-    deviceName = name;
+    deviceName_ = name;
     AppSettings::PublishDeviceName(name.toStdString());
+    SettingChanged();
+    // The announcements carry the new name from now on.
+    if (session_)
+        session_->DeviceNameChanged();
+    emit deviceNameChanged(name);
 }
 
 void ZuCam::SetConnectMode(int mode) {
@@ -283,7 +292,7 @@ void ZuCam::SetConnectMode(int mode) {
 // Only an adb server ZuCam started (this run, or one that crashed) is ended:
 // an Android developer's own adb server keeps running.
 void ZuCam::KillAdbProcess() {
-    if (deviceSession_->EndAdbServer() > 0)
+    if (session()->EndAdbServer() > 0)
         qDebug() << "[adb]adb未关闭，执行kill()";
 }
 
@@ -300,44 +309,12 @@ std::string ZuCam::DeviceName() const {
 }
 
 zu::QAdbTools* ZuCam::AdbTools() {
-    deviceSession_->BeforeAdbUse();
-    if (!adbTools) {
-        adbTools = new zu::QAdbTools();
-        // The session knows which adb server is ours to end.
-        adbTools->setEndAdbServerOnDestroy(false);
-    }
-    return adbTools;
+    return session()->AdbTools();
 }
 
 void ZuCam::ReleaseAdbTools() {
-    if (!adbTools)
-        return;
-    // Its destructor removes the port mappings and ends the adb server; it
-    // runs once the current event (possibly an adb wait) has returned.
-    adbTools->deleteLater();
-    // Only the ones still waiting for their turn are kept.
-    releasedAdbTools_.erase(std::remove_if(releasedAdbTools_.begin(), releasedAdbTools_.end(),
-                                           [](const QPointer<zu::QAdbTools>& p) { return !p; }),
-                            releasedAdbTools_.end());
-    releasedAdbTools_.emplace_back(adbTools);
-    adbTools = nullptr;
-}
-
-// The main window's destructor ends the USB server, which releases the tools
-// with deleteLater; by then the event loop has ended and would never get to
-// them: the port mappings would outlive ZuCam and the tools would leak.
-void ZuCam::DeleteAdbTools() {
-    ReleaseAdbTools();
-    for (QPointer<zu::QAdbTools>& released : releasedAdbTools_) {
-        zu::QAdbTools* tools = released.data();
-        if (!tools)
-            continue;
-        // The destructor waits for adb in a local event loop, where the
-        // pending deferred delete would delete the tools a second time.
-        QCoreApplication::removePostedEvents(tools, QEvent::DeferredDelete);
-        delete tools;
-    }
-    releasedAdbTools_.clear();
+    if (session_)
+        session_->ReleaseAdbTools();
 }
 
 void ZuCam::UpdateVolumn(int level) {

@@ -17,8 +17,7 @@
 #include "cordlink/qadb-tools.h"
 #include "single-application.h"
 
-class CameraOutputProcess;
-class DeviceSession;
+class PhoneSession;
 class VirtaulAudioDeviceManager;
 
 // The one application object of ZuCam: user settings (loaded at start, saved
@@ -54,6 +53,9 @@ public:
     void SetDeviceName(const QString& name);
     void SetConnectMode(int mode);
     void KillAdbProcess();
+    // The phone session behind the window; made on first use, so an instance
+    // that only raises the running one sets nothing up and tears nothing down.
+    PhoneSession* session();
     bool IsPowerSaverActive() const;
     // Whether a modal box can reach a person: a widget application on a
     // platform with a visible screen.
@@ -70,10 +72,14 @@ public:
     void UpdateVolumn(int level) override;
     bool PlayAudio() const override { return playAudio; }
 
+    // Where screenshots and recordings go, and the name the phones see.
+    const QString& saveDir() const { return saveDir_; }
+    const QString& deviceName() const { return deviceName_; }
+    void SetShotOpenDir(bool open);
+    void SetFirstOpen(bool first);
+
     double scaleFactor = 1.0;
     QPointer<QWidget> mainWindow;
-    QString saveDir;
-    QString deviceName;
     bool firstOpen = true;
     bool shotOpenDir = false;
     bool windowStaysOnTop = false;
@@ -85,11 +91,13 @@ public:
     // Written by the main window, read by the servers' threads.
     std::atomic<bool> recording{false};
     int connectMode = 0;
-    std::shared_ptr<VirtaulAudioDeviceManager> virtualMic;
-    zu::QAdbTools* adbTools = nullptr;
 
 public slots:
     void Initialize();
+
+signals:
+    // A new name for the phones; the waiting page shows it.
+    void deviceNameChanged(QString name);
 
 protected:
     // The questions and messages of the application object. The program's
@@ -107,21 +115,18 @@ private slots:
 
 private:
     void SaveSettings();
-    void SetVirtualMic(std::shared_ptr<VirtaulAudioDeviceManager> mic);
-    void DeleteAdbTools();
+    // A setting changed: written to disk at once, so a crash loses nothing.
+    void SettingChanged();
 
     AppSettings settings_;
-    // The microphone source and the adb server, taken down at exit when this
-    // run set them up.
-    std::unique_ptr<DeviceSession> deviceSession_;
-    // Guards virtualMic between the GUI thread and the audio thread.
-    std::mutex micMutex_;
-    // zucam-camera, the camera other programs see; none with --no-camera-output.
-    std::unique_ptr<CameraOutputProcess> cameraOutput_;
+    QString saveDir_;
+    QString deviceName_;
+    // Loading is over: from now on every change is written at once.
+    bool settingsReady_ = false;
+    // The servers, the camera, the microphone feed, and the microphone source
+    // and the adb server, taken down at exit when this run set them up.
+    std::unique_ptr<PhoneSession> session_;
     // saveDir as the servers' threads see it.
     mutable std::mutex saveDirMutex_;
     std::string saveDirForServers_;
-    // The tools handed to deleteLater: deleted at exit if the event loop
-    // ended before it got to them.
-    std::vector<QPointer<zu::QAdbTools>> releasedAdbTools_;
 };

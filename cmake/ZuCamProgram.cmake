@@ -23,7 +23,7 @@ add_library(zucam_app STATIC
     ${CMAKE_SOURCE_DIR}/zucam.cpp
 )
 set_target_properties(zucam_app PROPERTIES AUTOMOC ON)
-target_link_libraries(zucam_app PUBLIC zucam_core ffmpeg devices cordlink Qt5::Widgets Qt5::Network)
+target_link_libraries(zucam_app PUBLIC zucam_session zucam_core ffmpeg devices cordlink Qt5::Widgets Qt5::Network)
 zucam_warnings(zucam_app)
 
 add_executable(zucam ${CMAKE_SOURCE_DIR}/main.cpp)
@@ -41,3 +41,15 @@ add_library(zucam_media STATIC
 target_include_directories(zucam_media PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(zucam_media PUBLIC zucam_core recorder ffmpeg hublet platform Qt5::Gui)
 zucam_warnings(zucam_media)
+
+# One phone session without a face: the servers, the camera, the pictures,
+# the hold, the microphone feed and the adb tools. The window (through the
+# application object) and zucamd each turn its signals into what they show.
+add_library(zucam_session STATIC
+    ${CMAKE_SOURCE_DIR}/phone-session.h
+    ${CMAKE_SOURCE_DIR}/phone-session.cpp
+)
+set_target_properties(zucam_session PROPERTIES AUTOMOC ON)
+target_link_libraries(zucam_session PUBLIC zucam_media zucam_core server devices cordlink ffmpeg
+    Qt5::Core)
+zucam_warnings(zucam_session)

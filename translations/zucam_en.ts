@@ -211,6 +211,10 @@ Status: connected</translation>
         <source>其它软件如何使用Zu虚拟摄像头？</source>
         <translation>How do other programs use ZuCam?</translation>
     </message>
+    <message>
+        <source>其它软件现在可以使用“ZuCam”摄像头了</source>
+        <translation>Other programs can now use the camera &quot;ZuCam&quot;</translation>
+    </message>
 </context>
 <context>
     <name>MediaServer</name>

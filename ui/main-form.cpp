@@ -35,8 +35,11 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent), ui(new Ui::MainForm) {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     auto* qss = new QssManager(this, false);
     qss->SetStyleSheetFile(QStringLiteral(":/qss/parts/main-form.qss"));
-    if (ZuCam* app = ZuCam::instance())
-        ui->label_device_name->setText(app->deviceName);
+    if (ZuCam* app = ZuCam::instance()) {
+        ui->label_device_name->setText(app->deviceName());
+        // A name changed in the settings shows at once.
+        connect(app, &ZuCam::deviceNameChanged, ui->label_device_name, &QLabel::setText);
+    }
     ui->label_imgwait->setImage(QString::fromLatin1(kSpinnerImage));
     ui->label_imgwait->setInterval(kSpinnerIntervalMs);
     ui->label_imgwait->start();

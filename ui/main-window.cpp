@@ -4,18 +4,10 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QEvent>
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QMoveEvent>
-#include <QThread>
-#include <QThreadPool>
 #include <QTimerEvent>
-#include <atomic>
 #include <memory>
-
-extern "C" {
-#include <libavutil/frame.h>
-}
 
 #include "devices/virtual-camera-queue.h"
 #include "hublet/app-info.h"
@@ -24,7 +16,6 @@ extern "C" {
 #include "hublet/log-sink.h"
 #include "hublet/value-store.h"
 #include "output-path.h"
-#include "screenshot-writer.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
 #include "ui/frameless-helper.h"
@@ -54,9 +45,11 @@ const char* const kMediaPortBusy =
 const char* const kUsbPortBusy =
     QT_TRANSLATE_NOOP("MainWindow", "无法启动USB传输服务，由于%1端口被占用");
 const char* const kOk = QT_TRANSLATE_NOOP("MainWindow", "确定");
+const char* const kCameraOutputWorks =
+    QT_TRANSLATE_NOOP("MainWindow", "其它软件现在可以使用“ZuCam”摄像头了");
+constexpr int kCameraOutputWorksMs = 3000;
 const char* const kCancel = QT_TRANSLATE_NOOP("MainWindow", "取消");
 constexpr int kGuideDelayMs = 500;
-constexpr int kUsbStopSpinMs = 200;
 constexpr int kEdgeNear = 11;
 constexpr int kEdgeFar = 10;
 
@@ -89,36 +82,20 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(menuForm(), &MenuStateForm::ScreenShot, this, &MainWindow::ScreenShot);
     connect(menuForm(), &MenuStateForm::StartRecord, this, &MainWindow::StartRecord);
     connect(menuForm(), &MenuStateForm::StopRecord, this, &MainWindow::StopRecord);
-    OpenCameraQueue();
+    if (App()) {
+        session_ = App()->session();
+    } else {
+        ownSession_ = std::make_unique<PhoneSession>();
+        session_ = ownSession_.get();
+    }
+    if (session_->OpenCameraQueue() != PhoneSession::QueueResult::kOpened)
+        BG_LOGE("the virtual camera queue cannot be opened; pictures are shown but not served");
     BuildTray();
     connect(mainForm(), &MainForm::IpCopyToClipboard, this,
             [this] { tray_->ShowMessage(tr(kIpCopied), kIpCopiedMs); });
-    // A file that cannot be written ends its recording by itself; the
-    // controls follow and the person is told, on the GUI thread.
-    recording_.SetFailureCallback([this](const RecordingFailure& failure) {
-        const QString text = QString::fromStdString(failure.message);
-        QMetaObject::invokeMethod(
-            this,
-            [this, text] {
-                if (!recording_.IsRecording())
-                    StopRecord();
-                ShowMessage(text);
-            },
-            Qt::QueuedConnection);
-    });
-    if (App())
-        App()->KillAdbProcess();
-
-    usbStartTimer_.setObjectName(QStringLiteral("timer_usb_start"));
-    usbStartTimer_.setSingleShot(true);
-    usbStartTimer_.setTimerType(Qt::PreciseTimer);
-    usbStartTimer_.setInterval(kUsbStartDelayMs);
-    connect(&usbStartTimer_, &QTimer::timeout, this, &MainWindow::StartUSBServer);
-    disconnectTimer_.setObjectName(QStringLiteral("timer_disconnect_hold"));
-    disconnectTimer_.setSingleShot(true);
-    disconnectTimer_.setTimerType(Qt::CoarseTimer);
-    disconnectTimer_.setInterval(kDisconnectHoldMs);
-    connect(&disconnectTimer_, &QTimer::timeout, this, &MainWindow::DisconnectHoldRanOut);
+    ConnectSession();
+    // An adb server an earlier run started and left behind ends now.
+    session_->EndAdbServer();
 
     QTimer::singleShot(kGuideDelayMs, this, [this] { menuForm()->ShowGuide(); });
     SwitchToWaitConnection();
@@ -130,26 +107,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 }
 
 MainWindow::~MainWindow() {
-    usbStartTimer_.stop();
-    disconnectTimer_.stop();
-    // The servers' threads are joined here; what they queue on the way out
-    // dies with the window.
-    mediaServer.reset();
-    usbServer.reset();
-    // A running recording is finished; at exit no file browser is opened.
-    recording_.Stop();
+    session_->SetPictureSink(nullptr);
+    // The servers' threads are joined, a running recording is finished (at
+    // exit no file browser is opened) and the camera is marked stopped; what
+    // they queue on the way out dies with the window.
+    session_->disconnect(this);
+    session_->Stop();
     if (App())
         App()->recording = false;
-    // A screenshot still being written reports to this window.
-    QThreadPool::globalInstance()->waitForDone();
-    feeder_.setQueue(nullptr);
-    if (cameraQueue) {
-        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
-        cameraQueue->close();
-        cameraQueue.reset();
-    }
-    if (App())
-        App()->KillAdbProcess();
 }
 
 MainForm* MainWindow::mainForm() const {
@@ -170,11 +135,37 @@ void MainWindow::SetUpTitle() {
     ui->pushButton_helpinfo->setText(tr("其它软件如何使用Zu虚拟摄像头？"));
 }
 
-void MainWindow::OpenCameraQueue() {
-    cameraQueue = VirtualCameraQueue::create(VirtualCameraQueue::kSlotCapacity);
-    if (!cameraQueue)
-        BG_LOGE("the virtual camera queue cannot be opened; pictures are shown but not served");
-    feeder_.setQueue(cameraQueue.get());
+void MainWindow::ConnectSession() {
+    PhoneSession* s = session_;
+    MainForm* form = mainForm();
+    // The renderer takes pictures on the decoder thread; it never waits for
+    // the GUI thread.
+    s->SetPictureSink([form](const FrameHolder& frame) { form->RenderFrame(frame); });
+    connect(s, &PhoneSession::phoneConnected, this,
+            [this](QString name, QString) { SwitchToWaitVideo(name); });
+    connect(s, &PhoneSession::firstPicture, this, &MainWindow::OnFirstFrameReady);
+    connect(s, &PhoneSession::phoneGone, this, [this](bool held, int) { PhoneGone(held); });
+    connect(s, &PhoneSession::waitingForPhone, this, &MainWindow::SwitchToWaitConnection);
+    connect(s, &PhoneSession::recordingStarted, this, &MainWindow::RecordingStarted);
+    connect(s, &PhoneSession::recordingStopped, this, [this](QString path) {
+        StopRecordDisplay();
+        if (!path.isEmpty())
+            OpenFileLocation(path.toStdString());
+    });
+    connect(s, &PhoneSession::recordingFailed, this, &MainWindow::ShowRecordingFailure);
+    connect(s, &PhoneSession::recordingStartFailed, this, [this](QString message) {
+        if (App())
+            App()->recording = false;
+        menuForm()->UpdateRecordState();
+        ShowMessage(QCoreApplication::translate("output_path", qUtf8Printable(message)));
+    });
+    connect(s, &PhoneSession::screenshotSaved, this, &MainWindow::ShowScreenShotResult);
+    connect(s, &PhoneSession::screenshotFailed, this, [this](QString message) {
+        ShowMessage(QCoreApplication::translate("output_path", qUtf8Printable(message)));
+    });
+    connect(s, &PhoneSession::serverFailed, this, &MainWindow::ShowServerFailure);
+    connect(s, &PhoneSession::decoderFailed, this, &MainWindow::ShowDecoderFailure);
+    connect(s, &PhoneSession::cameraOutputChanged, this, &MainWindow::ShowCameraOutput);
 }
 
 void MainWindow::BuildTray() {
@@ -201,91 +192,33 @@ bool MainWindow::PowerSaverActive() const {
 
 void MainWindow::SwitchConnectionMode(int mode) {
     if (mode == 0) {
-        usbStartTimer_.stop();
-        StopUSBServer();
-        StartMediaServer();
+        qDebug() << "[开启Wifi模式连接]";
+        session_->SwitchConnectionMode(PhoneSession::Mode::kWifi);
+        ShowAddresses();
         return;
     }
-    StopMediaServer();
-    // Restarted by a second switch to USB, cancelled by a switch back.
-    usbStartTimer_.start();
+    session_->SwitchConnectionMode(PhoneSession::Mode::kUsb);
 }
 
-void MainWindow::StartMediaServer() {
-    qDebug() << "[开启Wifi模式连接]";
-    mediaServer.reset();
-    mediaServer = MediaServer::Create(this);
-    if (!mediaServer->Start(kMediaPort)) {
-        BG_LOGE("the media server cannot listen on port %d", kMediaPort);
-        // Kept, it would announce a desktop no phone can reach.
-        mediaServer.reset();
+void MainWindow::ShowServerFailure(PhoneSession::Mode mode, int port) {
+    if (mode == PhoneSession::Mode::kWifi) {
         mainForm()->SetIpList(QStringList());
-        ShowMessage(tr(kMediaPortBusy).arg(kMediaPort));
+        ShowMessage(tr(kMediaPortBusy).arg(port));
+    } else {
+        ShowMessage(tr(kUsbPortBusy).arg(port));
+    }
+}
+
+void MainWindow::ShowCameraOutput(bool working, int code) {
+    if (working) {
+        // Only news after a failure: a camera that simply works is expected.
+        if (cameraOutputFailed_)
+            tray_->ShowMessage(tr(kCameraOutputWorks), kCameraOutputWorksMs);
+        cameraOutputFailed_ = false;
         return;
     }
-    connect(mediaServer.get(), &MediaServer::sig_DecoderInitFailed, this,
-            &MainWindow::ShowDecoderFailure);
-    ShowAddresses();
-}
-
-void MainWindow::StartUSBServer() {
-    qDebug() << "[开启USB模式连接]";
-    usbServer.reset();
-    usbServer = USBServer::Create(this);
-    if (!usbServer->Start(kUsbPort)) {
-        BG_LOGE("the USB server cannot listen on port %d", kUsbPort);
-        ShowMessage(tr(kUsbPortBusy).arg(kUsbPort));
-        return;
-    }
-    connect(usbServer.get(), &USBServer::sig_DecoderInitFailed, this,
-            &MainWindow::ShowDecoderFailure);
-}
-
-void MainWindow::StopMediaServer() {
-    if (!mediaServer)
-        return;
-    // Joining the server's threads takes a while; the window keeps painting
-    // meanwhile. The quit is queued, so a deletion that finishes before the
-    // wait begins still ends it.
-    MediaServer* server = mediaServer.release();
-    // A QObject may only be deleted on another thread while nothing delivers
-    // its events: it leaves this thread's event loop first (what is still
-    // queued for it is dropped with it).
-    server->disconnect(this);
-    server->moveToThread(nullptr);
-    struct Deletion {
-        std::atomic<bool> done{false};
-        QEventLoop* wait = nullptr;  // GUI thread only
-    };
-    auto deletion = std::make_shared<Deletion>();
-    QEventLoop wait;
-    deletion->wait = &wait;
-    QThreadPool::globalInstance()->start([server, deletion] {
-        delete server;
-        deletion->done = true;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [deletion] {
-                if (deletion->wait)
-                    deletion->wait->quit();
-            },
-            Qt::QueuedConnection);
-    });
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
-    deletion->wait = nullptr;
-    // The program is ending (a stop signal quits every event loop): the
-    // deletion never needs this thread, so it is simply waited for.
-    while (!deletion->done)
-        QThread::msleep(2);
-}
-
-void MainWindow::StopUSBServer() {
-    if (!usbServer)
-        return;
-    usbServer.release()->deleteLater();
-    QEventLoop wait;
-    QTimer::singleShot(kUsbStopSpinMs, &wait, &QEventLoop::quit);
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    cameraOutputFailed_ = true;
+    ShowMessage(QString::fromStdString(CameraOutputProcess::NoOutputAdvice(code)));
 }
 
 void MainWindow::ShowDecoderFailure(const QString& text) {
@@ -293,17 +226,13 @@ void MainWindow::ShowDecoderFailure(const QString& text) {
 }
 
 void MainWindow::ShowAddresses() {
-    const QStringList ips =
-        mediaServer ? ToQt(mediaServer->GetLocalAddresses(kAnnouncePort)) : QStringList();
-    mainForm()->SetIpList(ips);
+    mainForm()->SetIpList(ToQt(session_->Addresses()));
 }
 
 // ---- connection states ----
 
 void MainWindow::SwitchToWaitConnection() {
     disconnectPending = false;
-    disconnectTimer_.stop();
-    StopRecord();
     qDebug() << "[MainWindow::SwitchToWaitConnection()]";
     menuForm()->SetDeviceState(QString());
     menuForm()->SetMenuEnabled(false);
@@ -317,129 +246,37 @@ void MainWindow::SwitchToWaitConnection() {
 void MainWindow::SwitchToWaitVideo(QString name) {
     menuForm()->SetDeviceState(name);
     mainForm()->SetConnectedName(name);
-    if (disconnectPending) {
-        // Back within the hold: the display page stays.
-        disconnectPending = false;
-        disconnectTimer_.stop();
-    } else {
+    // Back within the hold: the display page stays.
+    if (!disconnectPending)
         mainForm()->ShowPage(MainForm::kPageConnected);
-    }
+    disconnectPending = false;
     tray_->SetToolTip(tr(kToolTipConnected));
-    if (mediaServer)
-        mediaServer->StopAnnounce();
     menuForm()->SetVolumeLevel(0);
 }
 
-void MainWindow::SwitchToWaitConnectionDelay() {
-    disconnectPending = true;
-    // Each drop gets a full hold of its own.
-    disconnectTimer_.start();
-}
-
-void MainWindow::DisconnectHoldRanOut() {
-    if (!disconnectPending)
-        return;
-    // The phone did not come back: the camera and the kept picture go as
-    // they would have at once.
-    MarkPhoneGone();
-    SwitchToWaitConnection();
+void MainWindow::PhoneGone(bool held) {
+    // Without a hold the waiting page follows at once.
+    disconnectPending = held;
 }
 
 void MainWindow::OnFirstFrameReady() {
-    // Every picture before the page turned asked for this; the late ones
-    // must not touch the menu, which would end a recording started since.
     if (mainForm()->CurrentPage() == MainForm::kPageDisplay)
         return;
     mainForm()->ShowPage(MainForm::kPageDisplay);
     menuForm()->SetMenuEnabled(true);
 }
 
-void MainWindow::MarkPhoneGone() {
-    if (cameraQueue)
-        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
-    lastPicture_.Release();
-}
-
 void MainWindow::UpdateVolumn(int volumn) {
     menuForm()->SetVolumeLevel(volumn);
-}
-
-// ---- MediaCallback ----
-
-void MainWindow::OnClientConnected(const char* name) {
-    BG_LOGI("OnClientConnnectd, device:[%s]", name ? name : "");
-    QMetaObject::invokeMethod(this, "SwitchToWaitVideo", Qt::QueuedConnection,
-                              Q_ARG(QString, QString::fromUtf8(name ? name : "")));
-}
-
-void MainWindow::OnClientDisconnected() {
-    BG_LOGI("OnClientDisconnnectd");
-    qDebug() << "[MainWindow::OnClientDisconnected()]";
-    if (cameraQueue)
-        cameraQueue->setState(VirtualCameraQueue::kStateStopped);
-    OnStopRecordRequest();
-    QMetaObject::invokeMethod(this, "SwitchToWaitConnection", Qt::QueuedConnection);
-    lastPicture_.Release();
-}
-
-void MainWindow::OnClientDisconnectedDelay() {
-    BG_LOGI("OnClientDisconnnectd_Delay");
-    qDebug() << "[MainWindow::OnClientDisconnected()_Delay]";
-    OnStopRecordRequest();
-    QMetaObject::invokeMethod(this, "SwitchToWaitConnectionDelay", Qt::QueuedConnection);
-}
-
-void MainWindow::OnVideoFrame(const FrameHolder& frame) {
-    if (mainForm()->CurrentPage() != MainForm::kPageDisplay)
-        QMetaObject::invokeMethod(this, "OnFirstFrameReady", Qt::QueuedConnection);
-    feeder_.Feed(frame);
-    mainForm()->RenderFrame(frame);
-    recording_.PushVideo(frame);
-    lastPicture_.Store(frame);
-}
-
-void MainWindow::OnAudioFrame(const FrameHolder& frame) {
-    const AVFrame* f = frame.get();
-    if (f && f->data[0] && App())
-        App()->WriteVirtualMic(f->data[0], f->nb_samples, f->sample_rate, f->ch_layout.nb_channels);
-    recording_.PushAudio(frame);
-}
-
-void MainWindow::OnScreenShotRequest() {
-    QMetaObject::invokeMethod(this, "ScreenShot", Qt::QueuedConnection);
-}
-
-void MainWindow::OnStartRecordRequest() {
-    QMetaObject::invokeMethod(this, "StartRecord", Qt::QueuedConnection);
-}
-
-void MainWindow::OnStopRecordRequest() {
-    QMetaObject::invokeMethod(this, "StopRecord", Qt::QueuedConnection);
 }
 
 // ---- screenshots and recordings ----
 
 void MainWindow::ScreenShot() {
-    const std::string saveDir = App() ? App()->saveDir.toStdString() : std::string();
-    std::string message;
-    MainWindow* window = this;
-    const bool started = ScreenshotWriter::Start(
-        lastPicture_.Take(), saveDir,
-        [window](const std::string& path) {
-            // The window waits for the pool before it goes.
-            QMetaObject::invokeMethod(window, "ShowScreenShotResult", Qt::QueuedConnection,
-                                      Q_ARG(QString, QString::fromStdString(path)));
-        },
-        &message);
-    if (!started)
-        ShowMessage(QCoreApplication::translate("output_path", message.c_str()));
+    session_->TakeScreenshot();
 }
 
 void MainWindow::ShowScreenShotResult(QString path) {
-    if (path.isEmpty()) {
-        ShowMessage(QCoreApplication::translate("output_path", output_path::kMsgShotFailed));
-        return;
-    }
     if (App() && App()->shotOpenDir)
         OpenFileLocation(path.toStdString());
     else
@@ -447,32 +284,22 @@ void MainWindow::ShowScreenShotResult(QString path) {
 }
 
 void MainWindow::StartRecord() {
-    ZuCam* app = App();
-    std::string message;
-    int width = 0;
-    int height = 0;
-    // The picture lock is let go before the recording takes its own.
-    lastPicture_.Size(&width, &height);
-    const std::string saveDir = app ? app->saveDir.toStdString() : std::string();
-    switch (recording_.Start(saveDir, width, height, &message)) {
-        case RecordingController::StartResult::kStarted:
-            recordTimerId = startTimer(kRecordTimeTickMs, Qt::CoarseTimer);
-            if (app)
-                app->recording = true;
-            break;
-        case RecordingController::StartResult::kAlreadyRecording:
-            break;
-        case RecordingController::StartResult::kFailed:
-            if (app)
-                app->recording = false;
-            ShowMessage(QCoreApplication::translate("output_path", message.c_str()));
-            break;
-    }
+    session_->StartRecording();
+}
+
+void MainWindow::RecordingStarted() {
+    if (recordTimerId == 0)
+        recordTimerId = startTimer(kRecordTimeTickMs, Qt::CoarseTimer);
+    if (App())
+        App()->recording = true;
     menuForm()->UpdateRecordState();
 }
 
 void MainWindow::StopRecord() {
-    const std::string path = recording_.Stop();
+    session_->StopRecording();
+}
+
+void MainWindow::StopRecordDisplay() {
     if (recordTimerId != 0) {
         killTimer(recordTimerId);
         recordTimerId = 0;
@@ -480,8 +307,11 @@ void MainWindow::StopRecord() {
     if (App())
         App()->recording = false;
     menuForm()->UpdateRecordState();
-    if (!path.empty())
-        OpenFileLocation(path);
+}
+
+void MainWindow::ShowRecordingFailure(QString /*path*/, QString message) {
+    StopRecordDisplay();
+    ShowMessage(message);
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
@@ -490,7 +320,7 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::UpdateRecodTime() {
-    const qint64 ms = recording_.ElapsedUs() / 1000;
+    const qint64 ms = session_->RecordingElapsedUs() / 1000;
     menuForm()->SetRecordTime(
         QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(QStringLiteral("HH:mm:ss")));
 }

@@ -9,10 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "devices/camera-feeder.h"
-#include "last-picture-store.h"
-#include "recording-controller.h"
-#include "server/media-callback.h"
+#include "phone-session.h"
 #include "ui/resize-observer.h"
 
 class MainForm;
@@ -26,29 +23,23 @@ namespace Ui {
 class MainWindow;
 }
 
-// The one top-level window of ZuCam and the hub of a phone connection: it
-// owns the server of the current connection mode (Wi-Fi or USB) and is the
-// MediaCallback that server reports to. It drives the connection states the
-// main form shows, feeds every picture to the camera queue, the renderer and
-// a running recording, takes screenshots, and owns the tray icon.
-//
-// The picture services are the ones zucamd uses too (camera feeder, latest
-// picture, screenshot writer, recording controller). The decoder thread
-// never waits for the GUI thread, and the picture lock (inside the latest
-// picture store) and the record lock (inside the recording controller) are
-// never held together.
-class MainWindow : public QMainWindow, public ResizeObserver, public MediaCallback {
+// The one top-level window of ZuCam: the face of the application's phone
+// session. It turns the session's events into the main form's pages, the
+// menu's record state, message boxes and tray notices, hands every picture
+// to the renderer, and owns the tray icon. The session itself (servers,
+// camera, pictures, hold, recordings) is the one zucamd shows too.
+class MainWindow : public QMainWindow, public ResizeObserver {
     Q_OBJECT
 
 public:
-    static constexpr int kMediaPort = 10080;
-    static constexpr int kUsbPort = 11080;
-    static constexpr int kAnnouncePort = 5008;
+    static constexpr int kMediaPort = PhoneSession::kMediaPort;
+    static constexpr int kUsbPort = PhoneSession::kUsbPort;
+    static constexpr int kAnnouncePort = PhoneSession::kAnnouncePort;
     // A phone that drops with a hold keeps the display page this long.
-    static constexpr int kDisconnectHoldMs = 5000;
+    static constexpr int kDisconnectHoldMs = PhoneSession::kDisconnectHoldMs;
     // The USB server starts this long after the switch to USB; a switch back
     // within it cancels the start.
-    static constexpr int kUsbStartDelayMs = 1000;
+    static constexpr int kUsbStartDelayMs = PhoneSession::kUsbStartDelayMs;
     static constexpr int kRecordTimeTickMs = 200;
 
     explicit MainWindow(QWidget* parent = nullptr);
@@ -64,26 +55,17 @@ public:
     bool isInRightEdge(int x, int y) const override;
     bool isInCaption(int x, int y) const override;
 
-    // MediaCallback: any thread; connection events and requests only queue
-    // slots, pictures are handled on the decoder thread.
-    void OnClientConnected(const char* name) override;
-    void OnClientDisconnected() override;
-    void OnClientDisconnectedDelay() override;
-    void OnVideoFrame(const FrameHolder& frame) override;
-    void OnAudioFrame(const FrameHolder& frame) override;
-    void OnScreenShotRequest() override;
-    void OnStartRecordRequest() override;
-    void OnStopRecordRequest() override;
-
     MainForm* mainForm() const;
     MenuStateForm* menuForm() const;
     SystemTray* tray() const { return tray_; }
-    MediaServer* activeMediaServer() const { return mediaServer.get(); }
-    USBServer* activeUsbServer() const { return usbServer.get(); }
-    const RecordingController& recording() const { return recording_; }
+    // The phone session this window shows (the servers' MediaCallback).
+    PhoneSession* session() const { return session_; }
+    MediaServer* activeMediaServer() const { return mediaServer(); }
+    USBServer* activeUsbServer() const { return usbServer(); }
+    const RecordingController& recording() const { return session_->recording(); }
     // The pending starts and holds, for whoever needs to see them run.
-    QTimer* usbStartTimer() { return &usbStartTimer_; }
-    QTimer* disconnectTimer() { return &disconnectTimer_; }
+    QTimer* usbStartTimer() { return session_->usbStartTimer(); }
+    QTimer* disconnectTimer() { return session_->holdTimer(); }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -100,13 +82,8 @@ protected:
     virtual bool PowerSaverActive() const;
 
 private slots:
-    void StartMediaServer();
-    void StopMediaServer();
-    void StartUSBServer();
-    void StopUSBServer();
     void SwitchToWaitVideo(QString name);
     void SwitchToWaitConnection();
-    void SwitchToWaitConnectionDelay();
     void OnFirstFrameReady();
     void UpdateVolumn(int volumn);
     void ScreenShot();
@@ -121,30 +98,34 @@ private slots:
     void slot_activatedSysTrayIcon(QSystemTrayIcon::ActivationReason reason);
     void ShowDecoderFailure(const QString& text);
     void CheckPowerScheme();
-    void DisconnectHoldRanOut();
+    void PhoneGone(bool held);
+    void RecordingStarted();
+    void StopRecordDisplay();
+    void ShowRecordingFailure(QString path, QString message);
+    void ShowServerFailure(PhoneSession::Mode mode, int port);
+    void ShowCameraOutput(bool working, int code);
 
 private:
     void SetUpTitle();
-    void OpenCameraQueue();
+    void ConnectSession();
     void BuildTray();
     void RestoreWindow();
-    // The phone is gone for good: the camera says so, the picture goes.
-    void MarkPhoneGone();
     void ShowAddresses();
     QPoint FromScreen(int x, int y) const;
+    MediaServer* mediaServer() const { return session_->mediaServer(); }
+    USBServer* usbServer() const { return session_->usbServer(); }
+    VirtualCameraQueue* cameraQueue() const { return session_->cameraQueue(); }
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<QWidget*> titleButtons;
     SystemTray* tray_ = nullptr;
-    std::unique_ptr<MediaServer> mediaServer;
-    std::unique_ptr<USBServer> usbServer;
-    std::unique_ptr<VirtualCameraQueue> cameraQueue;
-    CameraFeeder feeder_;
-    LastPictureStore lastPicture_;
-    RecordingController recording_;
+    // Without an application object (which owns the session) the window
+    // keeps one of its own.
+    std::unique_ptr<PhoneSession> ownSession_;
+    PhoneSession* session_ = nullptr;
     int recordTimerId = 0;
     QRect savedGeometry;
+    // The phone dropped with a hold: a return keeps the display page.
     bool disconnectPending = false;
-    QTimer usbStartTimer_;
-    QTimer disconnectTimer_;
+    bool cameraOutputFailed_ = false;
 };

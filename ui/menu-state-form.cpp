@@ -124,7 +124,7 @@ GuidWidget* MenuStateForm::guide() const {
 
 void MenuStateForm::CloseGuide() {
     if (ZuCam* app = ZuCam::instance())
-        app->firstOpen = false;
+        app->SetFirstOpen(false);
     if (guideBubble) {
         guideBubble->close();
         guideBubble->deleteLater();

@@ -88,8 +88,8 @@ void SettingDialog::LoadControls(const ZuCam& app) {
     ui->comboBox_render_mode->setCurrentIndex(app.useHardwareRender ? 0 : 1);
     // Filling the field is no edit: the name is published only when typed.
     const QSignalBlocker quiet(ui->lineEdit_device_name);
-    ui->lineEdit_device_name->setText(app.deviceName);
-    ui->lineEdit_save_dir->setText(app.saveDir);
+    ui->lineEdit_device_name->setText(app.deviceName());
+    ui->lineEdit_save_dir->setText(app.saveDir());
 }
 
 bool SettingDialog::CanWriteTo(const QString& dir) {
@@ -127,7 +127,7 @@ void SettingDialog::on_pushButton_title_close_clicked() {
 
 void SettingDialog::on_checkBox_shotOpendir_clicked(bool checked) {
     if (ZuCam* app = ZuCam::instance())
-        app->shotOpenDir = checked;
+        app->SetShotOpenDir(checked);
 }
 
 void SettingDialog::on_checkBox_wintop_clicked(bool checked) {
@@ -177,7 +177,7 @@ void SettingDialog::on_pushButton_select_dir_clicked() {
         return;
     }
     if (ZuCam* app = ZuCam::instance())
-        app->saveDir = chosen;
+        app->SetSaveDir(chosen);
     ui->lineEdit_save_dir->setText(chosen);
 }
 

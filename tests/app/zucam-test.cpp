@@ -1,5 +1,7 @@
 #include "zucam.h"
 
+#include "phone-session.h"
+
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <unistd.h>
@@ -166,7 +168,7 @@ TEST_F(ZuCamTest, InitializeLoadsSettingsMeasuresTheScreenAndShowsTheWindow) {
                   ASSERT_TRUE(app.mainWindow);
                   EXPECT_TRUE(app.mainWindow->isVisible());
                   EXPECT_TRUE(app.mainWindow->windowFlags() & Qt::WindowStaysOnTopHint);
-                  EXPECT_EQ(app.deviceName, QString::fromUtf8("桌面"));
+                  EXPECT_EQ(app.deviceName(), QString::fromUtf8("桌面"));
                   EXPECT_EQ(app.DeviceName(), "桌面");
                   const QScreen* screen = QGuiApplication::primaryScreen();
                   ASSERT_NE(screen, nullptr);
@@ -193,21 +195,25 @@ TEST_F(ZuCamTest, HardwareDecodingSettingRunsTheDetectionAtStart) {
     EXPECT_EQ(host_.count(" is supported\"") + host_.count(" is unsupported\""), candidates);
 }
 
-TEST_F(ZuCamTest, SettingsAreSavedAtExitAndTheWindowIsDeleted) {
+TEST_F(ZuCamTest, SettingsAreSavedWhenChangedAndAtExitAndTheWindowIsDeleted) {
     CD->configStore->set("cfg_save_dir", "");
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
     runThen([&] {
-        EXPECT_EQ(app.saveDir.toStdString(), platform::HomeDir());
-        app.saveDir = "/videos";
-        app.firstOpen = false;
-        app.shotOpenDir = true;
+        EXPECT_EQ(app.saveDir().toStdString(), platform::HomeDir());
+        app.SetSaveDir("/videos");
+        app.SetFirstOpen(false);
+        app.SetShotOpenDir(true);
         app.playAudio = true;  // only read, never saved
         app.useHardwareDecoder = true;
         app.SetUseHardwareRender(true);
         app.SetDeviceName("renamed");
     });
-    EXPECT_EQ(ReadSettings(host_.settingsPath())["cfg_save_dir"].asString(), "");
+    // On disk before the program ends: a crash now loses nothing.
+    const Json::Value before = ReadSettings(host_.settingsPath());
+    EXPECT_EQ(before["cfg_save_dir"].asString(), "/videos");
+    EXPECT_EQ(before["cfg_device_name"].asString(), "renamed");
+    EXPECT_EQ(before["cfg_shot_opendir"].asString(), "1");
     app_.reset();
     EXPECT_TRUE(window_.isNull());
     const Json::Value root = ReadSettings(host_.settingsPath());
@@ -250,7 +256,7 @@ TEST_F(ZuCamTest, AStartUpOpenOfAMissingDriverAsksAndSaysNothing) {
     app.answerOk = true;  // would install, were anybody asked
     EXPECT_FALSE(app.OpenVirtualMic(false));
     EXPECT_FALSE(app.openVirtualMic);
-    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(app.questions.empty());
     EXPECT_TRUE(app.messages.empty());
     EXPECT_EQ(pactlCalls(), Calls{kListSources});
@@ -297,7 +303,7 @@ TEST_F(ZuCamTest, AnInstalledDriverWhoseLinkWillNotOpenIsReported) {
     // The real link: nobody reads its FIFO, so it cannot open.
     EXPECT_FALSE(app.OpenVirtualMic(true));
     EXPECT_FALSE(app.openVirtualMic);
-    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_EQ(app.messages, Strings{kCannotOpen});
     EXPECT_EQ(pactlCalls().size(), 2u);
 }
@@ -318,20 +324,20 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     app.answerOk = true;
     ASSERT_TRUE(app.OpenVirtualMic(true));
     EXPECT_TRUE(app.openVirtualMic);
-    ASSERT_NE(app.virtualMic, nullptr);
-    EXPECT_EQ(app.virtualMic, made.lock());
+    ASSERT_TRUE(app.session()->HasVirtualMic());
+    ASSERT_NE(made.lock(), nullptr);
     EXPECT_TRUE(app.messages.empty());
 
     app.WriteVirtualMic(nullptr, 480, 48000, 2);
     app.WriteVirtualMic(Bytes(pcm), 0, 48000, 2);
     app.WriteVirtualMic(Bytes(pcm), 480, 0, 2);
-    EXPECT_EQ(app.virtualMic->bufferedBytes(), 0u);
+    EXPECT_EQ(made.lock()->bufferedBytes(), 0u);
     app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
-    EXPECT_GT(app.virtualMic->bufferedBytes(), 0u);
+    EXPECT_GT(made.lock()->bufferedBytes(), 0u);
 
     app.CloseVirtualMic();
     EXPECT_FALSE(app.openVirtualMic);
-    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(made.expired());  // the last holder closed it
     app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
 
@@ -375,7 +381,7 @@ TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
     EXPECT_EQ(made.size(), 60u);
     for (const auto& mic : made)
         EXPECT_TRUE(mic.expired());
-    EXPECT_EQ(app.virtualMic, nullptr);
+    EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_FALSE(app.openVirtualMic);
 }
 
@@ -457,7 +463,7 @@ TEST_F(ZuCamTest, AdbToolsAreMadeOnFirstUseAndDeletedByTheEventLoop) {
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
     app.ReleaseAdbTools();  // nothing made yet: nothing happens
-    EXPECT_EQ(app.adbTools, nullptr);
+    EXPECT_EQ(app.session()->heldAdbTools(), nullptr);
     QPointer<zu::QAdbTools> first;
     QPointer<zu::QAdbTools> second;
     // The tools remove every connection to their signals, `destroyed`
@@ -469,10 +475,10 @@ TEST_F(ZuCamTest, AdbToolsAreMadeOnFirstUseAndDeletedByTheEventLoop) {
             first = app.AdbTools();
             ASSERT_TRUE(first);
             EXPECT_EQ(app.AdbTools(), first.data());
-            EXPECT_EQ(app.adbTools, first.data());
+            EXPECT_EQ(app.session()->heldAdbTools(), first.data());
             EXPECT_TRUE(adbCalls().empty());  // made, not run
             app.ReleaseAdbTools();
-            EXPECT_EQ(app.adbTools, nullptr);
+            EXPECT_EQ(app.session()->heldAdbTools(), nullptr);
             EXPECT_TRUE(first);  // not while this turn runs
             step = 1;
         } else if (step == 1 && !first) {

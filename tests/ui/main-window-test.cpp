@@ -226,10 +226,10 @@ protected:
         ASSERT_TRUE(MainWindowEnvironment::app);
         w = static_cast<ScriptedMainWindow*>(app().mainWindow.data());
         ASSERT_NE(w, nullptr);
-        app().saveDir = QString::fromStdString(dir_.path());
+        app().SetSaveDir(QString::fromStdString(dir_.path()));
         app().shotOpenDir = false;
         // Every case starts on the waiting page with no picture kept.
-        FromThread([this] { w->OnClientDisconnected(); });
+        FromThread([this] { w->session()->OnClientDisconnected(); });
         ASSERT_TRUE(Flush());
         ASSERT_EQ(page(), MainForm::kPageWaitWifi);
         w->messages.clear();
@@ -258,9 +258,9 @@ protected:
     }
     // Connected and showing pictures, as after a phone's push-play.
     void Display() {
-        FromThread([this] { w->OnClientConnected("Pixel 7"); });
+        FromThread([this] { w->session()->OnClientConnected("Pixel 7"); });
         ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
-        FromThread([this] { w->OnVideoFrame(Picture()); });
+        FromThread([this] { w->session()->OnVideoFrame(Picture()); });
         ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageDisplay; }));
     }
     void ExpectMessage(const char* text) {
@@ -285,12 +285,12 @@ TEST_F(MainWindowTest, StartsOnTheWifiPageWithTheTitleAndNoticesThePowerSaver) {
 }
 
 TEST_F(MainWindowTest, ConnectionThenFirstPictureShowTheVideoAndEnableTheMenu) {
-    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    FromThread([this] { w->session()->OnClientConnected("Pixel 7"); });
     ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
     EXPECT_EQ(Child<QLabel>("label_menu_state")->text().toStdString(), "已连接Pixel 7");
     EXPECT_EQ(Child<QLabel>("label_success")->text().toStdString(), "连接成功\nPixel 7");
     EXPECT_FALSE(Child<QPushButton>("pushButton_menu_record")->isEnabled());
-    FromThread([this] { w->OnVideoFrame(Picture()); });
+    FromThread([this] { w->session()->OnVideoFrame(Picture()); });
     ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageDisplay; }));
     EXPECT_TRUE(Child<QPushButton>("pushButton_menu_cutscm")->isEnabled());
     EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isEnabled());
@@ -303,11 +303,11 @@ TEST_F(MainWindowTest, ConnectionThenFirstPictureShowTheVideoAndEnableTheMenu) {
 
 TEST_F(MainWindowTest, AReconnectionWithinTheHoldKeepsTheDisplayPage) {
     Display();
-    FromThread([this] { w->OnClientDisconnectedDelay(); });
+    FromThread([this] { w->session()->OnClientDisconnectedDelay(); });
     ASSERT_TRUE(WaitUntil([this] { return w->disconnectTimer()->isActive(); }));
     EXPECT_EQ(w->disconnectTimer()->interval(), MainWindow::kDisconnectHoldMs);
     EXPECT_EQ(page(), MainForm::kPageDisplay);
-    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    FromThread([this] { w->session()->OnClientConnected("Pixel 7"); });
     ASSERT_TRUE(WaitUntil([this] { return !w->disconnectTimer()->isActive(); }));
     EXPECT_EQ(page(), MainForm::kPageDisplay);
     // Had the hold run out after all, nothing would change now.
@@ -322,7 +322,7 @@ TEST_F(MainWindowTest, AReconnectionWithinTheHoldKeepsTheDisplayPage) {
 
 TEST_F(MainWindowTest, WithoutAReconnectionTheHoldEndsOnTheWaitingPageWithoutThePicture) {
     Display();
-    FromThread([this] { w->OnClientDisconnectedDelay(); });
+    FromThread([this] { w->session()->OnClientDisconnectedDelay(); });
     ASSERT_TRUE(WaitUntil([this] { return w->disconnectTimer()->isActive(); }));
     // The picture is still kept during the hold.
     QTest::mouseClick(Child<QPushButton>("pushButton_menu_cutscm"), Qt::LeftButton);
@@ -349,8 +349,8 @@ TEST_F(MainWindowTest, APlainDisconnectReturnsAtOnceAndFinishesTheRecording) {
     EXPECT_TRUE(app().recording);
     EXPECT_TRUE(Child<QPushButton>("pushButton_menu_record")->isChecked());
     for (int i = 0; i < 5; ++i)
-        FromThread([this] { w->OnVideoFrame(Picture()); });
-    FromThread([this] { w->OnClientDisconnected(); });
+        FromThread([this] { w->session()->OnVideoFrame(Picture()); });
+    FromThread([this] { w->session()->OnClientDisconnected(); });
     ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageWaitWifi; }));
     EXPECT_FALSE(app().recording);
     EXPECT_FALSE(w->recording().IsRecording());
@@ -368,16 +368,16 @@ TEST_F(MainWindowTest, APlainDisconnectReturnsAtOnceAndFinishesTheRecording) {
 TEST_F(MainWindowTest, ThePhonesCommandsTakeScreenshotsAndRecord) {
     Display();
     app().shotOpenDir = true;
-    FromThread([this] { w->OnScreenShotRequest(); });
+    FromThread([this] { w->session()->OnScreenShotRequest(); });
     ASSERT_TRUE(WaitUntil([this] { return w->opened.size() == 1; }));
     ASSERT_EQ(FilesIn(dir_.path(), ".png").size(), 1u);
     EXPECT_EQ(std::filesystem::path(w->opened[0]).filename().string().rfind("ZuCam_shot[", 0), 0u);
-    FromThread([this] { w->OnStartRecordRequest(); });
+    FromThread([this] { w->session()->OnStartRecordRequest(); });
     ASSERT_TRUE(WaitUntil([this] { return app().recording.load(); }));
     // A second start while recording starts nothing new.
-    FromThread([this] { w->OnStartRecordRequest(); });
-    FromThread([this] { w->OnVideoFrame(Picture()); });
-    FromThread([this] { w->OnStopRecordRequest(); });
+    FromThread([this] { w->session()->OnStartRecordRequest(); });
+    FromThread([this] { w->session()->OnVideoFrame(Picture()); });
+    FromThread([this] { w->session()->OnStopRecordRequest(); });
     ASSERT_TRUE(WaitUntil([this] { return !app().recording; }));
     ASSERT_TRUE(WaitUntil([this] { return w->opened.size() == 2; }));
     EXPECT_EQ(FilesIn(dir_.path(), ".mp4").size(), 1u);
@@ -422,7 +422,7 @@ TEST_F(MainWindowTest, FailuresSayWhyAndLeaveNothingRunning) {
                           Case{plainFile, output_path::kMsgNotWritable},
                           Case{"/proc", output_path::kMsgNotWritable}}) {
         SCOPED_TRACE(c.dir);
-        app().saveDir = QString::fromStdString(c.dir);
+        app().SetSaveDir(QString::fromStdString(c.dir));
         QTest::mouseClick(Child<QPushButton>("pushButton_menu_cutscm"), Qt::LeftButton);
         ExpectMessage(c.message);
         QTest::mouseClick(Child<QPushButton>("pushButton_menu_record"), Qt::LeftButton);
@@ -569,7 +569,7 @@ TEST_F(MainWindowTest, TheSpinnerTurnsInSteps) {
     EXPECT_DOUBLE_EQ(after / RotateLabel::kStepDegrees,
                      static_cast<int>(after / RotateLabel::kStepDegrees + 0.5));
     // Connected, the spinner rests; back on the waiting page it turns again.
-    FromThread([this] { w->OnClientConnected("Pixel 7"); });
+    FromThread([this] { w->session()->OnClientConnected("Pixel 7"); });
     ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
     EXPECT_FALSE(spinner->isRunning());
 }

@@ -156,8 +156,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(ZuCamEnvironment::app);
         ASSERT_TRUE(ZuCamEnvironment::app->mainWindow) << "Initialize never ran";
-        app().saveDir = QString::fromStdString(old_.path());
-        app().deviceName = "ZuCam[desk]";
+        app().SetSaveDir(QString::fromStdString(old_.path()));
+        app().SetDeviceName("ZuCam[desk]");
         app().openVirtualMic = false;
         app().useHardwareRender = true;
         app().messages.clear();
@@ -177,7 +177,7 @@ TEST_F(SettingDialogTest, CancellingTheDirectoryChooserChangesNothing) {
     // The chooser starts in the current folder, named as a folder.
     ASSERT_EQ(dialog.asked.size(), 1);
     EXPECT_EQ(dialog.asked[0], QString::fromStdString(old_.path()) + "/");
-    EXPECT_EQ(app().saveDir.toStdString(), old_.path());
+    EXPECT_EQ(app().saveDir().toStdString(), old_.path());
     EXPECT_EQ(Child<QLineEdit>(&dialog, "lineEdit_save_dir")->text().toStdString(), old_.path());
     EXPECT_TRUE(dialog.messages.isEmpty());
 }
@@ -186,7 +186,7 @@ TEST_F(SettingDialogTest, AWritableFolderBecomesTheSaveFolderAndTheTestFileIsGon
     ScriptedSettingDialog dialog;
     dialog.answer = QString::fromStdString(chosen_.path());
     Child<QPushButton>(&dialog, "pushButton_select_dir")->click();
-    EXPECT_EQ(app().saveDir.toStdString(), chosen_.path());
+    EXPECT_EQ(app().saveDir().toStdString(), chosen_.path());
     EXPECT_EQ(Child<QLineEdit>(&dialog, "lineEdit_save_dir")->text().toStdString(), chosen_.path());
     EXPECT_TRUE(dialog.messages.isEmpty());
     EXPECT_TRUE(std::filesystem::is_empty(chosen_.path()));
@@ -201,7 +201,7 @@ TEST_F(SettingDialogTest, AnUnwritableFolderKeepsTheOldOneAndSaysWhy) {
         ScriptedSettingDialog dialog;
         dialog.answer = path;
         Child<QPushButton>(&dialog, "pushButton_select_dir")->click();
-        EXPECT_EQ(app().saveDir.toStdString(), old_.path()) << path.toStdString();
+        EXPECT_EQ(app().saveDir().toStdString(), old_.path()) << path.toStdString();
         EXPECT_EQ(Child<QLineEdit>(&dialog, "lineEdit_save_dir")->text().toStdString(),
                   old_.path());
         EXPECT_EQ(dialog.messages, QStringList{QString::fromUtf8("当前选择路径无写入权限！")});
@@ -234,18 +234,18 @@ TEST_F(SettingDialogTest, EveryKeystrokeInTheDeviceNameIsPublished) {
     name->setFocus();
     name->end(false);
     PressKey(name, Qt::Key_Backspace);
-    EXPECT_EQ(app().deviceName, "ZuCam[desk");
+    EXPECT_EQ(app().deviceName(), "ZuCam[desk");
     EXPECT_EQ(PublishedName(), "ZuCam[desk");
     name->selectAll();
     PressKey(name, Qt::Key_Backspace);
     // An empty name is a name too: no validation.
-    EXPECT_EQ(app().deviceName, "");
+    EXPECT_EQ(app().deviceName(), "");
     EXPECT_EQ(PublishedName(), "");
     Type(name, QString::fromUtf8("书房"));
-    EXPECT_EQ(app().deviceName, QString::fromUtf8("书房"));
+    EXPECT_EQ(app().deviceName(), QString::fromUtf8("书房"));
     EXPECT_EQ(PublishedName(), "书房");
-    // Published, not stored: the store learns it when the application saves.
-    EXPECT_NE(Stored("cfg_device_name"), "书房");
+    // Published and stored at once: a crash now keeps the new name.
+    EXPECT_EQ(Stored("cfg_device_name"), "书房");
 }
 
 TEST_F(SettingDialogTest, TheRenderModeComboChangesTheSettingOnly) {
@@ -253,13 +253,13 @@ TEST_F(SettingDialogTest, TheRenderModeComboChangesTheSettingOnly) {
     QComboBox* mode = Child<QComboBox>(&dialog, "comboBox_render_mode");
     EXPECT_EQ(mode->currentIndex(), 0);
     const std::string storedBefore = Stored("cfg_use_hardware_render");
-    const QString nameBefore = app().deviceName;
+    const QString nameBefore = app().deviceName();
     PressKey(mode, Qt::Key_Down);
     EXPECT_EQ(mode->currentIndex(), 1);
     EXPECT_FALSE(app().useHardwareRender);
     EXPECT_EQ(Stored("cfg_use_hardware_render"), storedBefore);
-    EXPECT_EQ(app().deviceName, nameBefore);
-    EXPECT_EQ(app().saveDir.toStdString(), old_.path());
+    EXPECT_EQ(app().deviceName(), nameBefore);
+    EXPECT_EQ(app().saveDir().toStdString(), old_.path());
     EXPECT_FALSE(app().openVirtualMic);
     EXPECT_TRUE(dialog.messages.isEmpty());
     PressKey(mode, Qt::Key_Up);

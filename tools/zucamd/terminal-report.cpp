@@ -1,5 +1,7 @@
 #include "tools/zucamd/terminal-report.h"
 
+#include "camera-output-process.h"
+
 #include <cstdio>
 
 #include "output-path.h"
@@ -44,9 +46,17 @@ void TerminalReport::PhoneConnected(const std::string& name, const char* transpo
     Event("zucamd: phone \"" + name + "\" connected (" + transport + ")");
 }
 
-void TerminalReport::FirstPicture(int width, int height) {
+void TerminalReport::FirstPicture(int width, int height, bool live) {
     Event("zucamd: first picture " + std::to_string(width) + "x" + std::to_string(height) +
-          ", the camera is live");
+          (live ? ", the camera is live" : "; other programs see no camera (see above)"));
+}
+
+void TerminalReport::CameraOutput(bool working, int code) {
+    if (working) {
+        Event("zucamd: the camera \"ZuCam\" is there for other programs");
+        return;
+    }
+    Problem(CameraOutputProcess::NoOutputAdvice(code));
 }
 
 void TerminalReport::PhoneGone(bool pictureKept, int holdSeconds) {

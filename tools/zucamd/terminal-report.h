@@ -18,7 +18,10 @@ public:
     void Listening(const std::vector<std::string>& endpoints, bool usb, const std::string& name);
     void AdbMissing();
     void PhoneConnected(const std::string& name, const char* transport);
-    void FirstPicture(int width, int height);
+    // `live`: the camera other programs see shows it.
+    void FirstPicture(int width, int height, bool live = true);
+    // The camera for other programs works, or cannot work (with what to do).
+    void CameraOutput(bool working, int code);
     void PhoneGone(bool pictureKept, int holdSeconds);
     void HoldRanOut();
     void RecordingStarted(const std::string& path);
