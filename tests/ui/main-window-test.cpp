@@ -609,7 +609,7 @@ TEST_F(MainWindowTest, AFullDiskEndsTheRecordingWithAMessageAndKeepsAPlayableFil
         GTEST_SKIP() << "mounting a tmpfs in a private mount namespace needs root";
     }
     const std::string saveDir = "/proc/" + std::to_string(helper.pid()) + "/root" + mountPoint;
-    app().saveDir = QString::fromStdString(saveDir);
+    app().SetSaveDir(QString::fromStdString(saveDir));
 
     Display();
     QTest::mouseClick(Child<QPushButton>("pushButton_menu_record"), Qt::LeftButton);
@@ -625,14 +625,14 @@ TEST_F(MainWindowTest, AFullDiskEndsTheRecordingWithAMessageAndKeepsAPlayableFil
     const auto header = fileSize();
     ASSERT_TRUE(WaitUntil(
         [&] {
-            FromThread([this] { w->OnVideoFrame(Picture()); });
+            FromThread([this] { w->session()->OnVideoFrame(Picture()); });
             return fileSize() > header;
         },
         60000));
     int seed = 0;
     ASSERT_TRUE(WaitUntil(
         [&] {
-            FromThread([this, &seed] { w->OnVideoFrame(NoisyPicture(++seed)); });
+            FromThread([this, &seed] { w->session()->OnVideoFrame(NoisyPicture(++seed)); });
             return !w->messages.isEmpty();
         },
         60000));
