@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <initializer_list>
 
 namespace platform {
 namespace {
@@ -28,6 +29,13 @@ void OnStopSignalToPipe(int) {
     errno = saved;
 }
 
+// A closed terminal (SIGHUP) ends the program the same orderly way as a
+// request to stop: its queue, microphone FIFO and source must go with it.
+void CatchEach(const struct sigaction& action) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 void CatchStopSignals() {
@@ -35,8 +43,7 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a blocked write returns so we can stop
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    CatchEach(action);
 }
 
 bool StopRequested() {
@@ -54,8 +61,7 @@ int StopSignalDescriptor() {
     action.sa_handler = OnStopSignalToPipe;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    CatchEach(action);
     return stopPipe[0];
 }
 
