@@ -16,7 +16,6 @@
 #include "cordlink/adb-program.h"
 #include "platform/paths.h"
 #include "platform/process-list.h"
-#include "platform/stop-request.h"
 
 namespace zu {
 namespace {
@@ -230,7 +229,7 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
     // Asked to stop while adb runs: the program leaves now rather than after
     // adb's limit.
     connect(&stopPoll, &QTimer::timeout, &loop, [cut, &stopPoll] {
-        if (!platform::StopRequested())
+        if (!AdbStopRequested())
             return;
         stopPoll.stop();
         cut(QStringLiteral("call cut short: the program is stopping"));
@@ -240,7 +239,7 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
     if (!outcome.done) {
         limit.start(limitMs);
         // Calls made after the request (the way out) have their short limit.
-        if (!platform::StopRequested())
+        if (!AdbStopRequested())
             stopPoll.start(kStopPollMs);
         loop.exec();
     }
@@ -256,7 +255,7 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
 
 int QAdbTools::CallLimit() const {
     const int limit = AdbWaitLimit();
-    if (leaving_ || platform::StopRequested())
+    if (leaving_ || AdbStopRequested())
         return std::min(limit, kLeavingLimitMs);
     return limit;
 }

@@ -21,7 +21,7 @@ namespace zu {
 // calls keep being delivered inside the call: callers must expect re-entry.
 // A call that arrives while another one waits runs after it. No call waits
 // longer than AdbWaitLimit() for adb; a hung adb is killed and the call fails.
-// Once the program is asked to stop (platform::StopRequested), and in the
+// Once the program is asked to stop (SetAdbStopCheck), and in the
 // destructor, a call waits at most a second.
 class CORDLINK_EXPORT QAdbTools : public QObject {
     Q_OBJECT

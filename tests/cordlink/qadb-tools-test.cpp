@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -275,6 +276,29 @@ TEST_F(QAdbToolsTest, WhatAnAdbCallStartsEndsWithIt) {
     const std::vector<long> started = PidsIn(children);
     EXPECT_GE(started.size(), 4u);
     EXPECT_TRUE(GoneWithin(started, 10000));
+}
+
+std::atomic<bool> g_stopRequested{false};
+bool StopRequested() {
+    return g_stopRequested.load();
+}
+
+// A stop request ends the call that waits for a hung adb at once, and the
+// calls on the way out wait a second at most, not adb's whole limit.
+TEST_F(QAdbToolsTest, AStopRequestCutsAHungCallShort) {
+    FakeAdb fake("exec sleep 300");
+    g_stopRequested = false;
+    zu::SetAdbStopCheck(&StopRequested);
+    {
+        zu::QAdbTools tools(fake.widePath());
+        QTimer::singleShot(200, [] { g_stopRequested = true; });
+        EXPECT_TRUE(tools.findUsbDevice().empty());
+        EXPECT_EQ(QtAppTest::Count("adb call cut short: the program is stopping: devices -l"), 1);
+        EXPECT_TRUE(GoneWithin({fake.lastPid()}, 10000));
+    }
+    zu::SetAdbStopCheck(nullptr);
+    EXPECT_EQ(QtAppTest::Count("adb timed out after 1000 ms: reverse --remove-all"), 1);
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[reverse][--remove-all]"}));
 }
 
 TEST_F(QAdbToolsTest, CallArrivingDuringAWaitRunsAfterIt) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app-identity.h"
+#include "cordlink/adb-program.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
 #include "platform/network-startup.h"
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     {
         QCoreApplication app(argc, argv);
         platform::CatchStopSignals();
+        // A stop while an adb call waits ends that call at once.
+        zu::SetAdbStopCheck(&platform::StopRequested);
         HeadlessHost host(options);
         code = host.Start();
         if (code != 0)
