@@ -1,20 +1,50 @@
 #include "cordlink/adb-process-impl.h"
 
 #include <QDebug>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "cordlink/adb-program.h"
+#include "platform/process-identity.h"
+#include "platform/process-list.h"
+#include "platform/process.h"
 
 namespace {
 
 // A device list or mapping list is a few hundred bytes; anything near this is
 // a runaway program, and memory must not grow with it until the time-out.
 constexpr int kMaxCollectedBytes = 1 << 20;
+// What of a call's output goes to the log; the rest is counted in one line.
+constexpr int kMaxLoggedBytes = 4096;
+
+// An adb server ("adb fork-server server", started by the first call that
+// finds none) is meant to outlive the call; the session decides its end.
+bool IsAdbServer(const std::vector<std::string>& args) {
+    if (args.empty())
+        return false;
+    const std::string& program = args.front();
+    const size_t slash = program.rfind('/');
+    if (program.substr(slash == std::string::npos ? 0 : slash + 1) != "adb")
+        return false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "fork-server" || args[i] == "server")
+            return true;
+    }
+    return false;
+}
+
+// A process forking while its group is ended may leave a fresh member; a
+// few rounds catch those.
+constexpr int kEndGroupRounds = 3;
 
 }  // namespace
 
 AdbProcessImpl::AdbProcessImpl() {
-    connect(this, &QProcess::started, this,
-            [this] { emit adbProcessImplResult(AdbProcess::AER_STARTED); });
+    connect(this, &QProcess::started, this, [this] {
+        groupId_ = processId();
+        emit adbProcessImplResult(AdbProcess::AER_STARTED);
+    });
     connect(this, &QProcess::readyReadStandardOutput, this, &AdbProcessImpl::onStandardOutput);
     connect(this, &QProcess::readyReadStandardError, this, &AdbProcessImpl::onStandardError);
     connect(this, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
@@ -22,9 +52,38 @@ AdbProcessImpl::AdbProcessImpl() {
     connect(this, &QProcess::errorOccurred, this, &AdbProcessImpl::onError);
 }
 
+void AdbProcessImpl::setupChildProcess() {
+    platform::BecomeProcessGroupLeader();
+}
+
+void AdbProcessImpl::EndGroup() {
+    if (groupId_ <= 0)
+        return;
+    std::vector<long> killed;
+    for (int round = 0; round < kEndGroupRounds; ++round) {
+        const size_t before = killed.size();
+        for (long pid : platform::ProcessesInGroup(groupId_)) {
+            const bool known =
+                pid == groupId_ || std::find(killed.begin(), killed.end(), pid) != killed.end();
+            if (!IsAdbServer(platform::ProcessArguments(pid)) && platform::KillProcess(pid) &&
+                !known) {
+                killed.push_back(pid);
+            }
+        }
+        if (killed.size() == before)
+            break;
+    }
+    // adb itself is QProcess's to reap; what it started may come to us.
+    platform::ReapAdopted(killed);
+}
+
 void AdbProcessImpl::run(const QString& serial, const QStringList& arguments) {
     output_.clear();
     error_.clear();
+    received_ = 0;
+    logged_ = 0;
+    cut_ = false;
+    groupId_ = 0;
     QStringList args;
     if (!serial.isEmpty())
         args << QStringLiteral("-s") << serial;
@@ -45,6 +104,7 @@ QString AdbProcessImpl::collectedError() const {
 void AdbProcessImpl::stop(int waitMs) {
     if (state() == QProcess::NotRunning)
         return;
+    EndGroup();
     kill();
     if (waitForFinished(waitMs))
         return;
@@ -57,25 +117,51 @@ QString AdbProcessImpl::Chunk(const QByteArray& bytes) {
     return QString::fromUtf8(bytes).trimmed();
 }
 
-void AdbProcessImpl::Collect(QByteArray& into, const QByteArray& chunk) {
-    const int room = kMaxCollectedBytes - into.size();
-    if (room > 0)
-        into.append(chunk.left(room));
+void AdbProcessImpl::Take(QByteArray& into, const QByteArray& chunk, bool error) {
+    if (cut_ || chunk.isEmpty())
+        return;
+    received_ += chunk.size();
+    if (received_ > kMaxCollectedBytes) {
+        // A device list is a few hundred bytes: this is a runaway program,
+        // and neither memory nor the log may grow with it.
+        cut_ = true;
+        qCritical().noquote() << QStringLiteral("adb printed more than %1 bytes; ended: %2")
+                                     .arg(kMaxCollectedBytes)
+                                     .arg(arguments().join(QLatin1Char(' ')));
+        EndGroup();
+        kill();
+        return;
+    }
+    into.append(chunk);
+    if (logged_ >= kMaxLoggedBytes)
+        return;
+    const QByteArray shown = chunk.left(static_cast<int>(kMaxLoggedBytes - logged_));
+    logged_ += shown.size();
+    if (error)
+        qWarning().noquote() << QStringLiteral("AdbProcessImpl::error:%1").arg(Chunk(shown));
+    else
+        qInfo().noquote() << QStringLiteral("AdbProcessImpl::out:%1").arg(Chunk(shown));
 }
 
 void AdbProcessImpl::onStandardOutput() {
-    const QByteArray chunk = readAllStandardOutput();
-    Collect(output_, chunk);
-    qInfo().noquote() << QStringLiteral("AdbProcessImpl::out:%1").arg(Chunk(chunk));
+    Take(output_, readAllStandardOutput(), false);
 }
 
 void AdbProcessImpl::onStandardError() {
-    const QByteArray chunk = readAllStandardError();
-    Collect(error_, chunk);
-    qWarning().noquote() << QStringLiteral("AdbProcessImpl::error:%1").arg(Chunk(chunk));
+    Take(error_, readAllStandardError(), true);
 }
 
 void AdbProcessImpl::onFinished(int exitCode, QProcess::ExitStatus exitStatus) {
+    // Whatever adb started and left running ends with the call.
+    EndGroup();
+    groupId_ = 0;
+    if (logged_ < received_)
+        qInfo().noquote()
+            << QStringLiteral("AdbProcessImpl: \u2026 %1 more bytes").arg(received_ - logged_);
+    if (cut_) {
+        emit adbProcessImplResult(AdbProcess::AER_ERROR_PROCESS);
+        return;
+    }
     qDebug().noquote() << QStringLiteral("adb return %1 exit status %2")
                               .arg(exitCode)
                               .arg(exitStatus == QProcess::NormalExit ? "NormalExit" : "CrashExit");

@@ -25,13 +25,21 @@ public:
 signals:
     void adbProcessImplResult(AdbProcess::ADB_EXEC_RESULT result);
 
+protected:
+    // In the child, before adb runs: a process group of its own, so that
+    // ending the call ends everything adb started too.
+    void setupChildProcess() override;
+
 private:
     void onStandardOutput();
     void onStandardError();
     void onFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void onError(QProcess::ProcessError error);
     static QString Chunk(const QByteArray& bytes);
-    static void Collect(QByteArray& into, const QByteArray& chunk);
+    // Keeps and logs a chunk within this call's bounds; a call that prints
+    // past them is ended (one line says so) and fails.
+    void Take(QByteArray& into, const QByteArray& chunk, bool error);
+    void EndGroup();
 
     // Raw bytes, decoded only as a whole: adb's output may arrive in several
     // chunks, split anywhere (between lines, inside a line, inside a UTF-8
@@ -39,4 +47,8 @@ private:
     // lines together or mangle a serial.
     QByteArray output_;
     QByteArray error_;
+    qint64 received_ = 0;  // bytes read from adb in this call
+    qint64 logged_ = 0;    // bytes of them put in the log
+    bool cut_ = false;     // printed too much and was ended
+    qint64 groupId_ = 0;   // adb's process group while it may have members
 };

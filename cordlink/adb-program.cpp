@@ -17,6 +17,7 @@ QString& ProgramPath() {
 }
 
 std::atomic<int> g_waitLimitMs{kDefaultAdbWaitLimitMs};
+std::atomic<bool (*)()> g_stopCheck{nullptr};
 
 }  // namespace
 
@@ -37,6 +38,15 @@ void SetAdbWaitLimit(int milliseconds) {
 
 int AdbWaitLimit() {
     return g_waitLimitMs.load();
+}
+
+void SetAdbStopCheck(bool (*stopRequested)()) {
+    g_stopCheck.store(stopRequested);
+}
+
+bool AdbStopRequested() {
+    bool (*check)() = g_stopCheck.load();
+    return check && check();
 }
 
 }  // namespace zu

@@ -21,4 +21,10 @@ CORDLINK_EXPORT QString AdbProgramPath();
 CORDLINK_EXPORT void SetAdbWaitLimit(int milliseconds);
 CORDLINK_EXPORT int AdbWaitLimit();
 
+// Tells whether the program has been asked to stop: a call waiting for adb
+// then ends at once (its adb killed), and later calls wait at most a second.
+// Library-wide; null (the default) never stops.
+CORDLINK_EXPORT void SetAdbStopCheck(bool (*stopRequested)());
+CORDLINK_EXPORT bool AdbStopRequested();
+
 }  // namespace zu

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -23,6 +24,12 @@ namespace {
 // margin covers the kill and reaping that follow that limit.
 constexpr int kIdleMarginMs = 3000;
 constexpr int kIdlePollMs = 10;
+// The calls made on the way out (removing the port mappings), and any call
+// once the program was asked to stop, wait at most this long for adb: a hung
+// adb must not hold up the exit.
+constexpr int kLeavingLimitMs = 1000;
+// How often a waiting call looks whether the program was asked to stop.
+constexpr int kStopPollMs = 50;
 
 }  // namespace
 
@@ -59,6 +66,7 @@ QAdbTools::~QAdbTools() {
         process->close();
         endWait();
     }
+    leaving_ = true;
     adbRemoveReverse();
     if (process->isRunning())
         process->close();
@@ -199,6 +207,7 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    QTimer stopPoll;
     Wait wait{type, &outcome, &loop, &limit};
     connect(this, &QAdbTools::adbOperateDone, &loop, [this, type, &loop](OperateType done) {
         if (done != type)
@@ -206,19 +215,32 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
         disconnect(this, nullptr, nullptr, nullptr);
         loop.quit();
     });
-    connect(&limit, &QTimer::timeout, &loop, [this, &wait] {
-        qCritical().noquote() << QStringLiteral("adb timed out after %1 ms: %2")
-                                     .arg(AdbWaitLimit())
-                                     .arg(process->arguments().join(QLatin1Char(' ')));
+    const int limitMs = CallLimit();
+    auto cut = [this, &wait](const QString& why) {
+        qCritical().noquote()
+            << QStringLiteral("adb %1: %2").arg(why, process->arguments().join(QLatin1Char(' ')));
         // The killed process reports its end, which fails the call.
         process->close();
         if (wait_ == &wait)
             endWait();
+    };
+    connect(&limit, &QTimer::timeout, &loop,
+            [cut, limitMs] { cut(QStringLiteral("timed out after %1 ms").arg(limitMs)); });
+    // Asked to stop while adb runs: the program leaves now rather than after
+    // adb's limit.
+    connect(&stopPoll, &QTimer::timeout, &loop, [cut, &stopPoll] {
+        if (!AdbStopRequested())
+            return;
+        stopPoll.stop();
+        cut(QStringLiteral("call cut short: the program is stopping"));
     });
     wait_ = &wait;
     start();
     if (!outcome.done) {
-        limit.start(AdbWaitLimit());
+        limit.start(limitMs);
+        // Calls made after the request (the way out) have their short limit.
+        if (!AdbStopRequested())
+            stopPoll.start(kStopPollMs);
         loop.exec();
     }
     if (!self)
@@ -229,6 +251,13 @@ QAdbTools::Outcome QAdbTools::runAndWait(OperateType type, const std::function<v
         wait_ = nullptr;
     }
     return outcome;
+}
+
+int QAdbTools::CallLimit() const {
+    const int limit = AdbWaitLimit();
+    if (leaving_ || AdbStopRequested())
+        return std::min(limit, kLeavingLimitMs);
+    return limit;
 }
 
 QString QAdbTools::DefaultAdbPath() {

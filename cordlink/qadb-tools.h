@@ -21,6 +21,8 @@ namespace zu {
 // calls keep being delivered inside the call: callers must expect re-entry.
 // A call that arrives while another one waits runs after it. No call waits
 // longer than AdbWaitLimit() for adb; a hung adb is killed and the call fails.
+// Once the program is asked to stop (SetAdbStopCheck), and in the
+// destructor, a call waits at most a second.
 class CORDLINK_EXPORT QAdbTools : public QObject {
     Q_OBJECT
 public:
@@ -60,6 +62,8 @@ private:
     void endWait();
     bool waitUntilIdle();
     Outcome runAndWait(OperateType type, const std::function<void()>& start);
+    // How long the next call may wait for adb.
+    int CallLimit() const;
     static QString DefaultAdbPath();
     static void EndAdbServer();
 
@@ -73,6 +77,8 @@ private:
     // arriving meanwhile (re-entry through the local event loop) waits.
     Wait* wait_ = nullptr;
     bool endAdbServerOnDestroy = true;
+    // Set by the destructor: its calls are the way out and wait briefly.
+    bool leaving_ = false;
 };
 
 }  // namespace zu

@@ -13,12 +13,38 @@
 #include "platform/fifo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/process-identity.h"
 
 const char* const kAudioDeviceSourceName = "ZuAudioDevice";
 
 namespace {
 
 const char* const kPipeSourceModule = "module-pipe-source";
+// A property of the source naming the user and the process that loaded it,
+// so that a later run can tell a source a killed run left behind from one a
+// living run still uses: "<uid>.<pid>.<start ticks>".
+const char* const kOwnerProperty = "zucam.owner";
+
+QString OwnerTag() {
+    const long pid = platform::CurrentProcessId();
+    return QStringLiteral("%1.%2.%3")
+        .arg(platform::CurrentUserId())
+        .arg(pid)
+        .arg(platform::IdentifyProcess(pid).startTicks);
+}
+
+// Whether a module's arguments name a loader of this user that is gone.
+bool LoadedByAGoneRunOfThisUser(const QString& arguments) {
+    static const QRegularExpression owner(QStringLiteral("zucam\\.owner=(\\d+)\\.(\\d+)\\.(\\d+)"));
+    const QRegularExpressionMatch m = owner.match(arguments);
+    if (!m.hasMatch() || m.captured(1).toLongLong() != platform::CurrentUserId())
+        return false;
+    const long pid = m.captured(2).toLong();
+    const unsigned long long ticks = m.captured(3).toULongLong();
+    if (pid <= 0 || pid == platform::CurrentProcessId())
+        return false;
+    return platform::IdentifyProcess(pid).startTicks != ticks;
+}
 
 struct ToolRun {
     bool finished = false;  // ended by itself within the limit
@@ -150,7 +176,8 @@ bool installAudioDriver(int timeoutMs) {
         "format=s16le",
         "rate=48000",
         "channels=1",
-        QStringLiteral("source_properties=device.description=Zu虚拟麦克风"),
+        QStringLiteral("source_properties=\"device.description=Zu虚拟麦克风 %1=%2\"")
+            .arg(kOwnerProperty, OwnerTag()),
     };
     const ToolRun run = RunPactl(args, timeoutMs);
     qDebug() << run.exitCode << "out:" << run.out << "err:" << run.err;
@@ -180,6 +207,43 @@ bool removeAudioDriver(int timeoutMs) {
         platform::RemoveFile(path);
     }
     return true;
+}
+
+namespace {
+
+// The pipe sources named "ZuAudioDevice" that a run of this user loaded and
+// that outlived it (a kill -9 gives no chance to unload). Empty on failure.
+QStringList OrphanedModules(int timeoutMs) {
+    QStringList modules;
+    const ToolRun list = RunPactl({"list", "short", "modules"}, timeoutMs);
+    if (!ToolSucceeded(list))
+        return modules;
+    for (const QStringList& record : ShortRecords(list.out)) {
+        if (IsOurPipeSourceModule(record) && LoadedByAGoneRunOfThisUser(record[2]))
+            modules.append(record[0]);
+    }
+    return modules;
+}
+
+}  // namespace
+
+bool findOrphanedAudioDriver(int timeoutMs) {
+    return !OrphanedModules(timeoutMs).isEmpty();
+}
+
+int removeOrphanedAudioDriver(int timeoutMs) {
+    const QStringList modules = OrphanedModules(timeoutMs);
+    for (const QString& module : modules) {
+        BG_LOGI("virtual microphone: unloading module %s, left behind by a run that was killed",
+                qUtf8Printable(module));
+        RunPactl({"unload-module", module}, timeoutMs);
+    }
+    const std::string path = AudioDeviceLinkPath();
+    if (!modules.isEmpty() && platform::GetFifoPathState(path) == platform::FifoPathState::kFifo &&
+        !HasReader(path)) {
+        platform::RemoveFile(path);
+    }
+    return modules.size();
 }
 
 void registerCameraFilters() {

@@ -22,13 +22,19 @@ extern const char* const kAudioDeviceSourceName;
 // it does not, or pactl is missing, fails or runs past the limit.
 bool findAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
 
-// Loads the pipe source over the FIFO. True when pactl reports the new module's
-// index, or when the source already reads the FIFO; false otherwise.
+// Loads the pipe source over the FIFO, marked with this user and process. True when pactl reports
+// the new module's index, or when the source already reads the FIFO; false otherwise.
 bool installAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
 
 // Unloads every pipe source named "ZuAudioDevice" and removes a FIFO left
 // behind. Always true, like the uninstaller's other steps.
 bool removeAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+
+// Whether a "ZuAudioDevice" source is there that a run of this user loaded
+// and that is gone now (killed before it could unload it).
+bool findOrphanedAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+// Unloads those sources (and their FIFO); how many were unloaded.
+int removeOrphanedAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
 
 // Nothing to register on Linux; each logs one line saying so.
 void registerCameraFilters();

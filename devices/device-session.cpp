@@ -52,6 +52,7 @@ DeviceSession::Tools DeviceSession::SystemTools() {
     tools.findMicSource = [] { return findAudioDriver(); };
     tools.loadMicSource = [] { return installAudioDriver(); };
     tools.unloadMicSource = [] { removeAudioDriver(); };
+    tools.findOrphanedMicSource = [] { return findOrphanedAudioDriver(); };
     tools.openMicLink = [] { return VirtaulAudioDeviceManager::create(); };
     tools.listAdbServers = SystemAdbServers;
     tools.endProcess = [](long pid) { return platform::TerminateProcess(pid); };
@@ -71,7 +72,12 @@ DeviceSession::~DeviceSession() = default;
 DeviceSession::MicResult DeviceSession::OpenVirtualMic(
     const std::function<bool()>& askInstall, std::shared_ptr<VirtaulAudioDeviceManager>* link) {
     link->reset();
-    if (!tools_.findMicSource()) {
+    if (tools_.findMicSource()) {
+        if (!loadedMicSource_ && tools_.findOrphanedMicSource && tools_.findOrphanedMicSource()) {
+            loadedMicSource_ = true;
+            BG_LOGI("virtual microphone source left by a killed run; it is unloaded at exit");
+        }
+    } else {
         if (!askInstall)
             return MicResult::kNotInstalled;
         if (!askInstall())

@@ -12,7 +12,8 @@ class VirtaulAudioDeviceManager;
 // What one run of ZuCam (or zucamd) sets up outside itself, and takes down
 // again at exit only when it was this run that set it up:
 //   - the virtual microphone source: loaded when missing; unloaded at exit
-//     when this run loaded it (a source that was there before stays);
+//     when this run loaded it, or when a killed run of this user left it
+//     (a source another living run loaded, or someone else's, stays);
 //   - the adb server: the first adb call starts one when none runs; it is
 //     ended at exit when this run (or an earlier run that crashed) started
 //     it, never an adb server someone else runs.
@@ -28,6 +29,9 @@ public:
         std::function<bool()> findMicSource;
         std::function<bool()> loadMicSource;
         std::function<void()> unloadMicSource;
+        // Whether the source there was left behind by a killed run of this
+        // user; this run then adopts it and unloads it at exit.
+        std::function<bool()> findOrphanedMicSource;
         std::function<std::shared_ptr<VirtaulAudioDeviceManager>()> openMicLink;
         // The adb servers of this user that run now.
         std::function<std::vector<platform::ProcessIdentity>()> listAdbServers;
@@ -57,7 +61,7 @@ public:
     MicResult OpenVirtualMic(const std::function<bool()>& askInstall,
                              std::shared_ptr<VirtaulAudioDeviceManager>* link);
     // At exit, after the last link is gone: unloads the source if this run
-    // loaded it.
+    // loaded or adopted it.
     void ReleaseMicSource();
     bool LoadedMicSource() const { return loadedMicSource_; }
 

@@ -49,6 +49,14 @@ LogSink::LogSink(const std::string& path, bool toStderr) : path_(path), toStderr
 }
 
 LogSink::~LogSink() {
+    if (diverted_) {
+        // From here on prints go straight to the file; what is still in the
+        // pipe is written first.
+        platform::EndStandardErrorDiversion(path_);
+        std::lock_guard<std::mutex> lock(mutex_);
+        drainStandardError(kDrainLastBytes);
+        platform::CloseDivertedStandardError();
+    }
     if (file_)
         std::fclose(file_);
 }
@@ -61,13 +69,13 @@ void LogSink::openFile() {
     file_ = platform::OpenPrivateAppend(path_);
     long long size = platform::FileSize(path_);
     fileSize_ = size > 0 ? size : 0;
-    if (diverted_)
-        platform::DivertStandardError(path_);
 }
 
 bool LogSink::divertStandardError() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (path_.empty() || !platform::DivertStandardError(path_))
+    if (path_.empty() || !file_ || diverted_)
+        return false;
+    if (!platform::DivertStandardError([this] { pumpStandardError(); }))
         return false;
     diverted_ = true;
     // Standard error is the file now: echoing would write every line twice.
@@ -76,9 +84,6 @@ bool LogSink::divertStandardError() {
 }
 
 void LogSink::rotateIfNeeded(size_t incoming) {
-    // Prints to a diverted standard error grow the file behind our back.
-    if (diverted_ && file_)
-        fileSize_ = std::max(platform::FileSize(path_), 0LL);
     if (!file_ || fileSize_ + static_cast<long long>(incoming) <= kRotateBytes)
         return;
     std::fclose(file_);
@@ -96,14 +101,39 @@ void LogSink::log(int level, const char* module, const char* format, ...) {
     write(level, line);
 }
 
-void LogSink::write(int level, const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    rotateIfNeeded(line.size());
+void LogSink::append(const char* data, size_t size) {
+    rotateIfNeeded(size);
     if (file_) {
-        size_t n = std::fwrite(line.data(), 1, line.size(), file_);
+        size_t n = std::fwrite(data, 1, size, file_);
         std::fflush(file_);
         fileSize_ += static_cast<long long>(n);
     }
+}
+
+void LogSink::drainStandardError(size_t limit) {
+    char buffer[65536];
+    size_t total = 0;
+    while (total < limit) {
+        size_t n = platform::ReadDivertedStandardError(buffer, sizeof(buffer));
+        if (n == 0)
+            return;
+        append(buffer, n);
+        total += n;
+    }
+}
+
+void LogSink::pumpStandardError() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // A bounded share at a time: an endless printer must not keep the lock.
+    drainStandardError(kDrainShareBytes);
+}
+
+void LogSink::write(int level, const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Prints that came before this line stay before it in the file.
+    if (diverted_)
+        drainStandardError(kDrainShareBytes);
+    append(line.data(), line.size());
     if (toStderr_) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);

@@ -17,7 +17,9 @@ enum LogLevel : int {
 
 // Receives finished log lines and writes each one whole to the log file and to
 // standard error. Lines from many threads never interleave. The file is
-// rotated once it passes kRotateBytes, keeping one previous file (".1").
+// rotated once it passes kRotateBytes, keeping one previous file (".1"):
+// every byte written counts, prints to a diverted standard error included,
+// so the two files never hold much more than 2 x kRotateBytes.
 class LogSink {
 public:
     static constexpr long long kRotateBytes = 10LL * 1024 * 1024;
@@ -34,10 +36,11 @@ public:
     // Writes an already formatted line.
     void write(int level, const std::string& line);
 
-    // Sends everything the process prints to standard error into the log
-    // file instead (also after a rotation), and stops echoing lines there:
-    // the terminal stays free for the messages meant for the user. False,
-    // with nothing changed, when there is no log file to send it to.
+    // Sends everything the process (and its children) print to standard
+    // error into the log file instead, through the sink so that it counts
+    // towards the rotation, and stops echoing lines there: the terminal
+    // stays free for the messages meant for the user. False, with nothing
+    // changed, when there is no log file to send it to.
     bool divertStandardError();
 
     // Sees every line after it is written (tests and diagnostics). Called with
@@ -48,8 +51,18 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    // At most this much of a diverted standard error is taken at a time.
+    static constexpr size_t kDrainShareBytes = 256 * 1024;
+    // What is left in the pipe at the end (a child still printing is cut off).
+    static constexpr size_t kDrainLastBytes = 1024 * 1024;
+
     void openFile();
     void rotateIfNeeded(size_t incoming);
+    // With the lock held.
+    void append(const char* data, size_t size);
+    void drainStandardError(size_t limit);
+    // From the diversion's thread.
+    void pumpStandardError();
 
     std::mutex mutex_;
     std::string path_;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -11,11 +13,26 @@ namespace platform {
 std::FILE* OpenPrivateAppend(const std::string& path);
 
 // Points the process's standard error (descriptor 2, so FFmpeg's, Qt's and
-// our own prints alike, and those of child processes) at `path`, appended to
-// and private as above. The terminal standard error had before the first
-// diversion stays reachable through WriteTerminal. False, with nothing
-// changed, when the file cannot be opened.
-bool DivertStandardError(const std::string& path);
+// our own prints alike, and those of child processes) at a pipe, so that
+// every byte printed there passes through the caller, which counts it
+// towards the log's size. A thread of its own calls `onReadable` whenever
+// bytes wait; ReadDivertedStandardError takes them. The terminal standard
+// error had before stays reachable through WriteTerminal. False, with
+// nothing changed, when the pipe or the thread cannot be made, or standard
+// error is diverted already.
+bool DivertStandardError(std::function<void()> onReadable);
+
+// Takes up to `size` bytes that wait in the diverted standard error, without
+// waiting; 0 when none wait (or nothing is diverted).
+size_t ReadDivertedStandardError(char* buffer, size_t size);
+
+// Ends the diversion: standard error goes straight to `path` (appended to,
+// private as above) from now on, and the thread ends; when `path` cannot be
+// opened, back to the terminal. Bytes still in the pipe wait there for
+// ReadDivertedStandardError until the last reader is gone with
+// CloseDivertedStandardError.
+void EndStandardErrorDiversion(const std::string& path);
+void CloseDivertedStandardError();
 
 // Writes `text` to where standard error went before any diversion; to
 // standard error itself while it was never diverted.

@@ -114,4 +114,8 @@ long CurrentProcessId() {
     return static_cast<long>(::getpid());
 }
 
+long CurrentUserId() {
+    return static_cast<long>(::getuid());
+}
+
 }  // namespace platform

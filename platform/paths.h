@@ -31,5 +31,7 @@ bool MakeDirs(const std::string& path, unsigned mode = 0755);
 std::string DirName(const std::string& path);
 // Process id of the calling process.
 long CurrentProcessId();
+// Numeric id of the user the calling process runs as.
+long CurrentUserId();
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -113,6 +114,33 @@ bool TerminateProcess(long pid) {
     if (pid <= 0 || !OwnedByMe(pid))
         return false;
     return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
+}
+
+bool KillProcess(long pid) {
+    if (pid <= 0 || !OwnedByMe(pid))
+        return false;
+    return ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+}
+
+std::vector<long> ProcessesInGroup(long groupId) {
+    std::vector<long> found;
+    if (groupId <= 0)
+        return found;
+    for (long pid : AllPids()) {
+        // "pid (comm) state ppid pgrp ...": comm may hold spaces and ')'.
+        const std::string stat = ReadFirstLine("/proc/" + std::to_string(pid) + "/stat");
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        long parent = 0;
+        long group = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent, &group) == 3 &&
+            group == groupId && OwnedByMe(pid)) {
+            found.push_back(pid);
+        }
+    }
+    return found;
 }
 
 bool ProcessExists(long pid) {

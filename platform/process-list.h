@@ -13,6 +13,12 @@ std::vector<long> FindProcessesByName(const std::string& name);
 // Ends a process of the same user with SIGTERM; false when it cannot be signalled.
 bool TerminateProcess(long pid);
 
+// Processes of the calling user in the process group `groupId`.
+std::vector<long> ProcessesInGroup(long groupId);
+
+// Kills (SIGKILL) a process of the same user; false when it cannot be signalled.
+bool KillProcess(long pid);
+
 // True when a process with this id exists (whoever owns it).
 bool ProcessExists(long pid);
 

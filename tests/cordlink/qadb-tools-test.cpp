@@ -4,8 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -186,6 +188,117 @@ TEST_F(QAdbToolsTest, HungAdbIsKilledAfterTheWaitLimit) {
     EXPECT_FALSE(tools.adbReverse(QStringLiteral("S"), 10080, 11080));
     EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_FALSE(platform::ProcessExists(fake.lastPid()));
+}
+
+// Running, not a zombie: a killed process whose parent is gone may wait a
+// moment for init to reap it.
+bool Alive(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+bool GoneWithin(const std::vector<long>& pids, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        bool any = false;
+        for (long pid : pids)
+            any = any || Alive(pid);
+        if (!any)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::vector<long> PidsIn(const std::string& path) {
+    std::vector<long> pids;
+    std::ifstream in(path);
+    for (long pid; in >> pid;)
+        pids.push_back(pid);
+    return pids;
+}
+
+// adb that prints without end, or a list far longer than any real one: the
+// call is cut off, fails, its adb ends, one line says so, and the log gets
+// only the beginning.
+TEST_F(QAdbToolsTest, OutputPastTheBoundEndsTheCall) {
+    const std::vector<std::string> bodies = {
+        "exec yes 'AAAAAAAAAAAAAAAA\tdevice usb:1-1'",
+        "printf 'List of devices attached\n'; i=0; while [ $i -lt 300000 ]; do "
+        "printf 'S%06d\tdevice usb:1-1 product:p model:m device:d\n' $i; i=$((i+1)); done",
+    };
+    const int earlier = QtAppTest::Messages().size();
+    for (const std::string& body : bodies) {
+        FakeAdb fake(body);
+        zu::QAdbTools tools(fake.widePath());
+        const int before =
+            QtAppTest::Count("adb printed more than 1048576 bytes; ended: devices -l");
+        EXPECT_TRUE(tools.findUsbDevice().empty()) << body;
+        EXPECT_EQ(QtAppTest::Count("adb printed more than 1048576 bytes; ended: devices -l"),
+                  before + 1);
+        EXPECT_TRUE(GoneWithin({fake.lastPid()}, 10000));
+    }
+    // Four calls: each listing and each destructor's mapping removal.
+    int logged = 0;
+    const QStringList messages = QtAppTest::Messages();
+    for (int i = earlier; i < messages.size(); ++i) {
+        if (messages[i].startsWith(QStringLiteral("AdbProcessImpl::out:")))
+            logged += messages[i].size();
+    }
+    EXPECT_LT(logged, 4 * (4096 + 100));
+}
+
+// Whatever an adb call starts ends with the call, whether adb ends by itself
+// or is killed; an adb server it starts is left to the session.
+TEST_F(QAdbToolsTest, WhatAnAdbCallStartsEndsWithIt) {
+    FakeAdb fake(
+        "d=$(dirname \"$0\")\n"
+        "sleep 300 & echo $! >> \"$d/children\"\n"
+        "sh -c 'sleep 300 & echo $! >> \"$0\"; exec sleep 300' \"$d/children\" &\n"
+        "echo $! >> \"$d/children\"\n"
+        "case \"$*\" in\n"
+        "  'devices -l') printf 'List of devices attached\n' ;;\n"
+        "  'reverse --list') exec sleep 300 ;;\n"
+        "esac\nexit 0");
+    const std::string children = std::filesystem::path(fake.path()).parent_path() / "children";
+    zu::SetAdbWaitLimit(500);
+    zu::QAdbTools tools(fake.widePath());
+    EXPECT_TRUE(tools.findUsbDevice().empty());
+    EXPECT_TRUE(tools.adbGetPortConnections().empty());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // Two a call for sure; the inner shell may be ended before it writes its own.
+    while (PidsIn(children).size() < 4 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::vector<long> started = PidsIn(children);
+    EXPECT_GE(started.size(), 4u);
+    EXPECT_TRUE(GoneWithin(started, 10000));
+}
+
+std::atomic<bool> g_stopRequested{false};
+bool StopRequested() {
+    return g_stopRequested.load();
+}
+
+// A stop request ends the call that waits for a hung adb at once, and the
+// calls on the way out wait a second at most, not adb's whole limit.
+TEST_F(QAdbToolsTest, AStopRequestCutsAHungCallShort) {
+    FakeAdb fake("exec sleep 300");
+    g_stopRequested = false;
+    zu::SetAdbStopCheck(&StopRequested);
+    {
+        zu::QAdbTools tools(fake.widePath());
+        QTimer::singleShot(200, [] { g_stopRequested = true; });
+        EXPECT_TRUE(tools.findUsbDevice().empty());
+        EXPECT_EQ(QtAppTest::Count("adb call cut short: the program is stopping: devices -l"), 1);
+        EXPECT_TRUE(GoneWithin({fake.lastPid()}, 10000));
+    }
+    zu::SetAdbStopCheck(nullptr);
+    EXPECT_EQ(QtAppTest::Count("adb timed out after 1000 ms: reverse --remove-all"), 1);
+    EXPECT_EQ(fake.calls(), (Strings{"[devices][-l]", "[reverse][--remove-all]"}));
 }
 
 TEST_F(QAdbToolsTest, CallArrivingDuringAWaitRunsAfterIt) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "platform/fifo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/process-identity.h"
 #include "tests/support/fake-tools.h"
 #include "tests/support/temp-dir.h"
 #include "tests/support/test-host.h"
@@ -33,6 +35,13 @@ std::vector<std::string> g_debugLines;
 void CaptureDebug(QtMsgType, const QMessageLogContext&, const QString& text) {
     std::lock_guard<std::mutex> lock(g_debugMutex);
     g_debugLines.push_back(text.toStdString());
+}
+
+// The mark a source this process loads carries.
+std::string OwnTag() {
+    const long pid = platform::CurrentProcessId();
+    return std::to_string(platform::CurrentUserId()) + "." + std::to_string(pid) + "." +
+           std::to_string(platform::IdentifyProcess(pid).startTicks);
 }
 
 class AudioDriverInstallerTest : public ::testing::Test {
@@ -120,10 +129,12 @@ TEST_F(AudioDriverInstallerTest, InstallLoadsThePipeSourceOverTheLinkPath) {
     answer("load-module", "out", "27\n");
     EXPECT_TRUE(installAudioDriver());
     ASSERT_EQ(calls().size(), 1u);
-    EXPECT_EQ(calls()[0], (std::vector<std::string>{
-                              "load-module", "module-pipe-source", "source_name=ZuAudioDevice",
-                              "file=" + linkPath(), "format=s16le", "rate=48000", "channels=1",
-                              "source_properties=device.description=Zu虚拟麦克风"}));
+    EXPECT_EQ(
+        calls()[0],
+        (std::vector<std::string>{
+            "load-module", "module-pipe-source", "source_name=ZuAudioDevice", "file=" + linkPath(),
+            "format=s16le", "rate=48000", "channels=1",
+            "source_properties=\"device.description=Zu虚拟麦克风 zucam.owner=" + OwnTag() + "\""}));
     EXPECT_EQ(AudioDeviceLinkPath(), linkPath());
     // The directory is ready and private; the FIFO is the module's to create.
     EXPECT_TRUE(platform::IsPrivateDirectory(tools_.runtimeDir() + "/zucam"));
@@ -199,6 +210,44 @@ TEST_F(AudioDriverInstallerTest, RemoveUnloadsEveryZuAudioDeviceModuleAndNothing
     EXPECT_EQ(platform::GetFifoPathState(linkPath()), platform::FifoPathState::kMissing);
     const std::string debug = debugText();
     EXPECT_NE(debug.find("out \"\" err \"gone\\ngone\\n\""), std::string::npos) << debug;
+}
+
+// Only a source a run of this user loaded and that run is gone: never one a
+// living run (this one) uses, another user's, or one without the mark.
+TEST_F(AudioDriverInstallerTest, OnlySourcesAGoneRunOfThisUserLoadedAreOrphans) {
+    const std::string uid = std::to_string(platform::CurrentUserId());
+    const std::string other = std::to_string(platform::CurrentUserId() + 1);
+    const std::string gone = uid + ".4194300.77";
+    answer("list-modules", "out",
+           "30\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/a "
+           "source_properties=\"device.description=Zu zucam.owner=" +
+               gone +
+               "\"\t\n"
+               "31\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/b "
+               "source_properties=\"device.description=Zu zucam.owner=" +
+               OwnTag() +
+               "\"\t\n"
+               "32\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/c "
+               "source_properties=\"zucam.owner=" +
+               other +
+               ".4194300.77\"\t\n"
+               "33\tmodule-pipe-source\tsource_name=ZuAudioDevice file=/d\t\n"
+               "34\tmodule-pipe-source\tsource_name=Other source_properties=\"zucam.owner=" +
+               gone + "\"\t\n");
+    EXPECT_TRUE(findOrphanedAudioDriver());
+    EXPECT_EQ(removeOrphanedAudioDriver(), 1);
+    const auto all = calls();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), (std::vector<std::string>{"unload-module", "30"}));
+    EXPECT_EQ(
+        std::count(all.begin(), all.end(), std::vector<std::string>{"list", "short", "modules"}),
+        2);
+    EXPECT_EQ(all.size(), 3u);
+
+    answer("list-modules", "out",
+           "31\tmodule-pipe-source\tsource_name=ZuAudioDevice source_properties=\"zucam.owner=" +
+               OwnTag() + "\"\t\n");
+    EXPECT_FALSE(findOrphanedAudioDriver());
 }
 
 TEST_F(AudioDriverInstallerTest, CameraFilterRegistrationIsALoggedNoOp) {

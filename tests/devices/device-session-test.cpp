@@ -18,6 +18,7 @@ using platform::ProcessIdentity;
 // servers that run, each {pid, start time}.
 struct World {
     bool source = false;
+    bool orphaned = false;  // the source was left by a killed run of ours
     bool loadWorks = true;
     bool linkWorks = true;
     int loads = 0;
@@ -37,7 +38,9 @@ struct World {
         t.unloadMicSource = [this] {
             ++unloads;
             source = false;
+            orphaned = false;
         };
+        t.findOrphanedMicSource = [this] { return source && orphaned; };
         t.openMicLink = [this] {
             // Any non-null holder will do: nothing is written through it.
             return linkWorks ? std::shared_ptr<VirtaulAudioDeviceManager>(
@@ -91,6 +94,22 @@ TEST(DeviceSessionTest, ASourceThisRunLoadedIsUnloadedOnceAtExit) {
     EXPECT_EQ(w.loads, 1);
     session.ReleaseMicSource();
     session.ReleaseMicSource();
+    EXPECT_EQ(w.unloads, 1);
+    EXPECT_FALSE(w.source);
+}
+
+TEST(DeviceSessionTest, ASourceAKilledRunLeftIsAdoptedAndUnloadedAtExit) {
+    zutest::TestHost host;
+    World w;
+    w.source = true;
+    w.orphaned = true;
+    {
+        DeviceSession session(w.tools());
+        EXPECT_EQ(session.OpenVirtualMic(kYes, &link), Mic::kOpened);
+        EXPECT_TRUE(session.LoadedMicSource());
+        session.ReleaseMicSource();
+    }
+    EXPECT_EQ(w.loads, 0);
     EXPECT_EQ(w.unloads, 1);
     EXPECT_FALSE(w.source);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "hublet/interface.h"
+#include "platform/child-process.h"
 #include "platform/files.h"
 #include "platform/log-output.h"
 #include "tests/support/temp-dir.h"
@@ -236,6 +238,45 @@ TEST(LogSinkDeathTest, DivertedStandardErrorGoesToTheLogAndTheTerminalStaysFree)
     std::string text;
     ASSERT_TRUE(platform::ReadWholeFile(path, &text));
     EXPECT_EQ(text, "a debug print\na log line\n");
+}
+
+long long LogFolderBytes(const std::string& path) {
+    long long total = 0;
+    for (const std::string& file : {path, path + ".1"})
+        total += std::max(platform::FileSize(file), 0LL);
+    return total;
+}
+
+// Runs in a child process: prints far more than the rotation size to the
+// diverted standard error, from this process and from a child process, and
+// never through the sink; exits 0 when the folder stayed bounded and the
+// last print came through.
+void FloodDivertedStandardError(const std::string& path) {
+    bg::LogSink sink(path, true);
+    if (!sink.divertStandardError())
+        std::exit(3);
+    const std::string chunk(64 * 1024 - 1, 'p');
+    for (int i = 0; i < 200; ++i)  // 12.5 MiB
+        std::fprintf(stderr, "%s\n", chunk.c_str());
+    platform::ChildProcess printer;
+    platform::ChildProcess::Options options;
+    options.argv = {"sh", "-c", "yes child | head -c 13000000 >&2; echo child-done >&2"};
+    if (!printer.start(options) || printer.wait(60000) != 0)
+        std::exit(4);
+    std::fprintf(stderr, "last print\n");
+    sink.write(bg::kLogInfo, "a log line\n");
+    std::string text;
+    platform::ReadWholeFile(path, &text);
+    const bool ordered = text.find("child-done\nlast print\na log line\n") != std::string::npos;
+    const bool bounded = LogFolderBytes(path) <= 2 * bg::LogSink::kRotateBytes + 65536;
+    std::exit(ordered && bounded && platform::FileExists(path + ".1") ? 0 : 5);
+}
+
+TEST(LogSinkDeathTest, PrintsToADivertedStandardErrorCountTowardsTheRotation) {
+    zutest::TempDir dir;
+    const std::string path = dir.file("zucam.log");
+    EXPECT_EXIT(FloodDivertedStandardError(path), ::testing::ExitedWithCode(0), "");
+    EXPECT_LE(LogFolderBytes(path), 2 * bg::LogSink::kRotateBytes + 65536);
 }
 
 TEST(LogSinkTest, ObserverSeesEveryLine) {

@@ -5,11 +5,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/process-identity.h"
 #include "platform/process-list.h"
+#include "platform/process.h"
 #include "tests/support/temp-dir.h"
 
 namespace {
@@ -133,6 +139,41 @@ TEST(ChildProcessTest, BrokenPipeDoesNotKillTheProcess) {
     ::close(fds[0]);
     EXPECT_EQ(::write(fds[1], "x", 1), -1);  // EPIPE instead of death by SIGPIPE
     ::close(fds[1]);
+}
+
+// The children of this process, zombies included.
+std::vector<long> OwnChildren() {
+    std::vector<long> children;
+    const std::string self = std::to_string(::getpid());
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + self + "/task")) {
+        std::ifstream in(task.path() / "children");
+        for (long pid; in >> pid;)
+            children.push_back(pid);
+    }
+    return children;
+}
+
+// Runs in a child process that adopts orphans, as ZuCam does: exits 0 once
+// the opener ran and nothing it left behind is still a child (a zombie).
+void OpenFolderAndCount(const std::string& marker) {
+    if (!platform::AdoptOrphanedDescendants() || !OwnChildren().empty())
+        std::exit(3);
+    // An opener that leaves helpers behind, as xdg-open does.
+    if (!platform::SpawnDetached(
+            {"sh", "-c", "(sleep 0.2; : > \"$0\") & sleep 0.1 & exit 0", marker}))
+        std::exit(4);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (platform::FileExists(marker) && OwnChildren().empty())
+            std::exit(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::exit(5);
+}
+
+TEST(SpawnDetachedDeathTest, WhatAnOpenerLeavesBehindNeverStaysOurZombie) {
+    zutest::TempDir dir;
+    EXPECT_EXIT(OpenFolderAndCount(dir.file("ran")), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The real zucam ended by SIGTERM (a session logging out) and SIGINT (a
-// terminal's Ctrl-C): the way a confirmed close ends it, with exit code 0, a
-// running recording finished, the camera queue removed and the settings
-// written. Runs in a private network namespace on the X server of DISPLAY.
+// The real zucam ended by SIGTERM (a session logging out), SIGINT (a
+// terminal's Ctrl-C) and SIGHUP (its terminal closed): the way a confirmed close ends it, with exit
+// code 0, a running recording finished, the camera queue removed and the settings written. Runs in
+// a private network namespace on the X server of DISPLAY.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -100,6 +101,12 @@ protected:
 TEST_F(ZuCamStopSignalTest, SigintEndsTheProgramAsAConfirmedClose) {
     ASSERT_TRUE(StartZuCam()) << log();
     ASSERT_TRUE(zucam_.interrupt());
+    ExpectEndedCleanly(zucam_.wait(30000));
+}
+
+TEST_F(ZuCamStopSignalTest, SighupEndsTheProgramAsAConfirmedClose) {
+    ASSERT_TRUE(StartZuCam()) << log();
+    ASSERT_EQ(::kill(static_cast<pid_t>(zucam_.pid()), SIGHUP), 0);
     ExpectEndedCleanly(zucam_.wait(30000));
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app-identity.h"
+#include "cordlink/adb-program.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
 #include "platform/network-startup.h"
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
         QTranslator english;
         SpeakEnglish(&english);
         platform::CatchStopSignals();
+        // A stop while an adb call waits ends that call at once.
+        zu::SetAdbStopCheck(&platform::StopRequested);
         HeadlessHost host(options);
         code = host.Start();
         if (code != 0)

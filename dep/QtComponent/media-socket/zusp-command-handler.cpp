@@ -1,5 +1,6 @@
 #include "dep/QtComponent/media-socket/zusp-command-handler.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -25,6 +26,7 @@ constexpr int kBiteRate = 4;
 void ZuSPCommandHandler::OnMessage(const char* data, int len) {
     if (len <= 0) {
         BG_LOGI("cmd connection disconnected\n");
+        TellHeldBack();
         std::fprintf(stderr, "[null]cmd disconnected\n");
         host_->RequestClose();
         return;
@@ -68,10 +70,10 @@ bool ZuSPCommandHandler::Dispatch(int type, const Json::Value& data, bool udp_wa
     switch (type) {
         case kPushPlay:
         case kPushPlayAlt:
-            std::fprintf(stderr, "[push-play_json]:%s\n", text.c_str());
+            PrintRequest("push-play_json", text);
             return PushPlay(udp_wanted);
         case kShutdown: {
-            std::fprintf(stderr, "[shutdown_json]:%s\n", text.c_str());
+            PrintRequest("shutdown_json", text);
             Json::Value reply;
             reply["type"] = 0;
             reply["data"] = Json::Value();
@@ -79,7 +81,7 @@ bool ZuSPCommandHandler::Dispatch(int type, const Json::Value& data, bool udp_wa
             return Close();
         }
         case kDeviceName: {
-            std::fprintf(stderr, "[device-name_json]:%s\n", text.c_str());
+            PrintRequest("device-name_json", text);
             Json::Value reply;
             reply["type"] = kDeviceName;
             reply["name"] = host_->DeviceName();
@@ -87,7 +89,7 @@ bool ZuSPCommandHandler::Dispatch(int type, const Json::Value& data, bool udp_wa
             return true;
         }
         case kPing: {
-            std::fprintf(stderr, "[ping_json]:%s\n", text.c_str());
+            PrintRequest("ping_json", text);
             Json::Value reply;
             reply["type"] = kPing;
             reply["data"] = Json::Value();
@@ -98,6 +100,28 @@ bool ZuSPCommandHandler::Dispatch(int type, const Json::Value& data, bool udp_wa
             if (type >= kFirstCustom)
                 return Custom(type, data);
             return Close();
+    }
+}
+
+void ZuSPCommandHandler::PrintRequest(const char* tag, const std::string& text) {
+    const int64_t nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+    uint64_t heldBack = 0;
+    if (!printed_[tag].Allow(nowUs, &heldBack))
+        return;
+    if (heldBack > 0)
+        std::fprintf(stderr, "[%s]:… %llu more\n", tag, static_cast<unsigned long long>(heldBack));
+    std::fprintf(stderr, "[%s]:%s\n", tag, text.c_str());
+}
+
+void ZuSPCommandHandler::TellHeldBack() {
+    for (auto& kind : printed_) {
+        const uint64_t heldBack = kind.second.TakeHeldBack();
+        if (heldBack > 0) {
+            std::fprintf(stderr, "[%s]:… %llu more\n", kind.first.c_str(),
+                         static_cast<unsigned long long>(heldBack));
+        }
     }
 }
 

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include <json/value.h>
 
 #include "dep/QtComponent/media-socket/cmd-frame-buffer.h"
+#include "dep/QtComponent/media-socket/repeat-limit.h"
 
 namespace media_socket {
 
@@ -47,6 +49,7 @@ public:
 class ZuSPCommandHandler {
 public:
     explicit ZuSPCommandHandler(ZuSPCommandHost* host) : host_(host) {}
+    ~ZuSPCommandHandler() { TellHeldBack(); }
     ZuSPCommandHandler(const ZuSPCommandHandler&) = delete;
     ZuSPCommandHandler& operator=(const ZuSPCommandHandler&) = delete;
 
@@ -55,7 +58,10 @@ public:
     // One complete request body. False when it closes the link.
     bool HandleBody(const char* body, size_t len);
     // Forgets buffered bytes (after a close).
-    void Reset() { frames_.Clear(); }
+    void Reset() {
+        frames_.Clear();
+        TellHeldBack();
+    }
 
     // The "name" of the last request's "data" (empty if absent).
     const std::string& PeerName() const { return peer_name_; }
@@ -69,11 +75,17 @@ private:
     bool Custom(int type, const Json::Value& data);
     void Reply(Json::Value reply);
     bool Close();
+    // Prints "[<tag>]:<text>", or holds it back when the peer repeats it
+    // too often (see RepeatLimit).
+    void PrintRequest(const char* tag, const std::string& text);
+    // One "… N more" line for every kind of request held back.
+    void TellHeldBack();
 
     ZuSPCommandHost* host_;
     CmdFrameBuffer frames_;
     std::string peer_name_;
     uint64_t bodies_taken_ = 0;
+    std::map<std::string, RepeatLimit> printed_;
 };
 
 }  // namespace media_socket

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dep/QtComponent/media-socket/repeat-limit.h"
+#include "platform/stderr-capture.h"
 #include "tests/dep/media-socket/test-peer.h"
 #include "tests/support/test-host.h"
 
@@ -223,6 +225,57 @@ TEST_F(ZuSPCommandHandlerTest, FramesAfterAClosingCommandAreIgnored) {
                         mstest::Frame("{\"type\":-1}");
     handler_.OnMessage(bytes.data(), static_cast<int>(bytes.size()));
     EXPECT_EQ(fake_.log, (std::vector<std::string>{"reply", "close"}));
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// A ping flood is answered in full but printed only in part, ending with one
+// line that counts the rest.
+TEST_F(ZuSPCommandHandlerTest, RepeatedRequestsArePrintedInPartThenCounted) {
+    platform::StderrCapture capture;
+    ASSERT_TRUE(capture.active());
+    constexpr int kPings = 1000;
+    for (int i = 0; i < kPings; ++i)
+        Send("{\"type\":-1,\"data\":{}}");
+    Send("{\"type\":1001}");
+    handler_.OnMessage(nullptr, 0);
+    const std::string printed = capture.stop();
+    EXPECT_EQ(fake_.replies.size(), static_cast<size_t>(kPings + 1));
+    const int shown = Count(printed, "[ping_json]:{");
+    EXPECT_GE(shown, 1);
+    EXPECT_LE(shown, RepeatLimit::kDefaultBurst * 2);
+    const std::string more = "[ping_json]:\u2026 " + std::to_string(kPings - shown) + " more\n";
+    EXPECT_EQ(Count(printed, more), 1) << printed.substr(printed.size() - 300);
+    EXPECT_EQ(Count(printed, "[device-name_json]:{"), 1);
+    // The count comes before the end of the connection is told.
+    EXPECT_LT(printed.find(more), printed.find("[null]cmd disconnected"));
+}
+
+TEST(RepeatLimitTest, ABurstPerWindowThenOneCountBeforeTheNextWrittenLine) {
+    RepeatLimit limit(3, 1000);
+    uint64_t heldBack = 99;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(limit.Allow(10 + i, &heldBack));
+        EXPECT_EQ(heldBack, 0u);
+    }
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(limit.Allow(20 + i, &heldBack));
+    // The next window: written again, with the count of the ones held back.
+    EXPECT_TRUE(limit.Allow(1010, &heldBack));
+    EXPECT_EQ(heldBack, 5u);
+    EXPECT_TRUE(limit.Allow(1011, &heldBack));
+    EXPECT_EQ(heldBack, 0u);
+    EXPECT_TRUE(limit.Allow(1012, &heldBack));
+    EXPECT_FALSE(limit.Allow(1013, &heldBack));
+    EXPECT_EQ(limit.TakeHeldBack(), 1u);
+    EXPECT_EQ(limit.TakeHeldBack(), 0u);
+    // A clock that goes back opens a window rather than silencing for good.
+    EXPECT_TRUE(limit.Allow(5, &heldBack));
 }
 
 TEST_F(ZuSPCommandHandlerTest, ZeroLengthDeliveryMeansDisconnected) {

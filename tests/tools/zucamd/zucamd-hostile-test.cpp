@@ -6,7 +6,8 @@
 //  - audio at absurd sample rates costs neither memory nor time;
 //  - other peers on the phone's datagram stream are turned away at once and
 //    can neither close the phone's session nor fill the host;
-//  - a recording cut short by a full disk or a kill -9 keeps its pictures.
+//  - a recording cut short by a full disk or a kill -9 keeps its pictures;
+//  - a ping flood cannot fill the disk with log.
 #include <gtest/gtest.h>
 
 #include <json/value.h>
@@ -421,6 +422,58 @@ TEST_F(ZucamdHostileTest, KilledZucamdLeavesAPlayableRecording) {
     EXPECT_GE(RecordedPictures(files[0], &error), before) << error;
     phone.signal(true);
     phone.wait(10000);
+}
+
+// ---- the log ----------------------------------------------------------------
+
+long long FolderBytes(const std::string& dir) {
+    long long total = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        total += entry.is_regular_file() ? static_cast<long long>(entry.file_size()) : 0;
+    return total;
+}
+
+// A peer that pings with near-maximal bodies as fast as it can, never asking
+// for a stream: as much as it sends in 15 s, sent at once. Every ping is
+// answered; the log stays far below what the pings would fill.
+TEST_F(ZucamdHostileTest, PingFloodCannotFillTheLog) {
+    ASSERT_NO_FATAL_FAILURE(StartZucamd());
+    platform::ClientSocket flood;
+    std::string error;
+    ASSERT_TRUE(flood.connect("127.0.0.1", kPort, 2000, &error)) << error;
+    const std::string body = "{\"type\":-1,\"data\":{\"pad\":\"" + std::string(3900, 'x') + "\"}}";
+    std::string frame(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        frame[i] = static_cast<char>((body.size() >> (24 - 8 * i)) & 0xff);
+    frame += body;
+    // Each ping waits for its answer, as a phone's do (a delivery may not pass
+    // one frame's room). 8,000 of them: every one logged whole would pass
+    // 25 MiB.
+    constexpr int kPings = 8000;
+    const std::string pong = "{\"data\":null,\"type\":-1,\"version\":\"1.0\"}";
+    int pongs = 0;
+    for (int i = 0; i < kPings; ++i) {
+        ASSERT_TRUE(flood.sendAll(frame.data(), frame.size(), 30000, &error)) << error << Log();
+        char head[4];
+        ASSERT_EQ(flood.recvExact(head, 4, 30000, &error),
+                  platform::ClientSocket::RecvResult::kDone)
+            << error;
+        const size_t size = (static_cast<size_t>(static_cast<unsigned char>(head[0])) << 24) |
+                            (static_cast<size_t>(static_cast<unsigned char>(head[1])) << 16) |
+                            (static_cast<size_t>(static_cast<unsigned char>(head[2])) << 8) |
+                            static_cast<unsigned char>(head[3]);
+        ASSERT_LT(size, 4096u);
+        std::string reply(size, '\0');
+        ASSERT_EQ(flood.recvExact(&reply[0], size, 30000, &error),
+                  platform::ClientSocket::RecvResult::kDone)
+            << error;
+        pongs += reply.find(pong) != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(pongs, kPings);
+    flood.close();
+    EXPECT_TRUE(WaitLog("[ping_json]:\xe2\x80\xa6 ", 20000)) << "no count of the held-back pings";
+    EXPECT_LE(FolderBytes(dir_.file("state") + "/ZuCam"), 25LL * 1024 * 1024);
+    EXPECT_TRUE(PushPlayServed()) << Log();
 }
 
 }  // namespace

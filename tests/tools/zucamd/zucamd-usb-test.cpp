@@ -326,4 +326,61 @@ TEST_F(ZucamdUsbTest, OccupiedPortIsReportedAndNothingIsMapped) {
     EXPECT_TRUE(adb_.calls().empty()) << Calls();
 }
 
+// An adb that prints without end, and leaves a process behind at every call.
+const char* const kEndlessAdb =
+    "\"$ZUCAM_TEST_DIR/zucam-leftover\" 300 &\n"
+    "exec yes 'AAAAAAAAAAAAAAAA\tdevice usb:1-1 product:p model:m device:d'";
+
+class ZucamdEndlessAdbTest : public ZucamdUsbTest {
+protected:
+    ZucamdEndlessAdbTest() : ZucamdUsbTest(kEndlessAdb) {}
+};
+
+// Running, not a zombie.
+std::vector<long> Alive(const std::vector<long>& pids) {
+    std::vector<long> alive;
+    for (long pid : pids) {
+        const std::string stat = e2e::ReadText("/proc/" + std::to_string(pid) + "/stat");
+        const size_t close = stat.rfind(')');
+        if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z')
+            alive.push_back(pid);
+    }
+    return alive;
+}
+
+bool NoLeftoverWithin(int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!Alive(platform::FindProcessesByName("zucam-leftover")).empty()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+long long FolderBytes(const std::string& dir) {
+    long long total = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        total += entry.is_regular_file() ? static_cast<long long>(entry.file_size()) : 0;
+    return total;
+}
+
+// Each scan is cut off once adb has printed too much; what the calls started
+// ends with them, the log stays small, and zucamd still stops in order.
+TEST_F(ZucamdEndlessAdbTest, EndlessAdbLeavesABoundedLogAndNoOrphan) {
+    std::filesystem::copy_file("/bin/sleep", dir_.file("zucam-leftover"));
+    StartZucamd();
+    const std::string log = e2e::ZucamdLog(dir_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (std::chrono::steady_clock::now() < deadline &&
+           e2e::CountOf(e2e::ReadText(log), "adb printed more than") < 3)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_GE(e2e::CountOf(e2e::ReadText(log), "adb printed more than"), 3) << Calls();
+    EXPECT_TRUE(NoLeftoverWithin(10000)) << "an adb call left a process behind";
+    ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
+    EXPECT_EQ(zucamd_.wait(30000), 0);
+    EXPECT_LE(FolderBytes(platform::DirName(log)), 25LL * 1024 * 1024);
+    EXPECT_TRUE(NoLeftoverWithin(10000));
+}
+
 }  // namespace

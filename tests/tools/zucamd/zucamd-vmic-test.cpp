@@ -2,6 +2,7 @@
 // "ZuAudioDevice" of a real PulseAudio server, which any recording program can
 // open; and with nobody recording from it, nothing on the picture road waits.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 
 #include "devices/audio-driver-installer.h"
 #include "platform/child-process.h"
+#include "platform/fifo.h"
 #include "platform/file-lock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -273,6 +275,42 @@ TEST_F(ZucamdVirtualMicTest, TheSourceGoesOnlyWithTheRunThatLoadedIt) {
     ASSERT_EQ(e2e::CountOf(ZucamdLog(), "virtual microphone open"), 2) << ZucamdLog();
     ASSERT_EQ(second.stop(20000), 0) << ZucamdLog();
     EXPECT_TRUE(findAudioDriver(kToolLimitMs)) << "zucamd removed a source it did not load";
+}
+
+}  // namespace
+
+namespace {
+
+std::string QueuePath() {
+    return "/dev/shm" + platform::GetEnv("ZUCAM_CAMERA_QUEUE");
+}
+
+// A closed terminal ends zucamd the orderly way: code 0, and the queue, the
+// microphone FIFO and the source it loaded all gone.
+TEST_F(ZucamdVirtualMicTest, SighupCleansUpLikeSigterm) {
+    ASSERT_TRUE(findAudioDriver(kToolLimitMs));
+    const std::string fifo = dir_.file("runtime/zucam/ZuAudioDeviceLink");
+    ASSERT_EQ(platform::GetFifoPathState(fifo), platform::FifoPathState::kFifo);
+    ASSERT_TRUE(platform::FileExists(QueuePath()));
+    ASSERT_EQ(::kill(static_cast<pid_t>(zucamd_.pid()), SIGHUP), 0);
+    EXPECT_EQ(zucamd_.wait(20000), 0) << ZucamdLog();
+    EXPECT_FALSE(findAudioDriver(kToolLimitMs)) << "the source outlived zucamd";
+    EXPECT_EQ(platform::GetFifoPathState(fifo), platform::FifoPathState::kMissing);
+    EXPECT_FALSE(platform::FileExists(QueuePath()));
+}
+
+// A run killed outright cannot unload its source; the next run knows the
+// source for one of its own and takes it along at its exit.
+TEST_F(ZucamdVirtualMicTest, TheSourceOfAKilledRunGoesWithTheNextRun) {
+    ASSERT_TRUE(zucamd_.signal(true));
+    zucamd_.wait(20000);
+    ASSERT_TRUE(findAudioDriver(kToolLimitMs)) << "nothing left behind to recover";
+    platform::ChildProcess second;
+    ASSERT_TRUE(e2e::StartZucamd(&second, dir_, {"--vmic"}, kZucamdEnv)) << ZucamdLog();
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "left by a killed run", 20000))
+        << ZucamdLog();
+    ASSERT_EQ(second.stop(20000), 0) << ZucamdLog();
+    EXPECT_FALSE(findAudioDriver(kToolLimitMs)) << "the killed run's source outlived the next";
 }
 
 }  // namespace
