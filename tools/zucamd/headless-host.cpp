@@ -21,6 +21,8 @@ extern "C" {
 #include "screenshot-writer.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
+#include "web/qr-code.h"
+#include "web/web-phone-service.h"
 
 namespace {
 
@@ -60,7 +62,33 @@ int HeadlessHost::Start() {
     if (!(options_.usb ? StartUsbServer() : StartServer()))
         return 1;
     ReportListening();
+    StartPhonePage();
     return 0;
+}
+
+void HeadlessHost::StartPhonePage() {
+    if (options_.newWebLink) {
+        WebPhoneService::RenewSecret();
+        terminal_.Event("zucamd: the phone page has a new link; the old one no longer works");
+    }
+    if (options_.webPort == 0)
+        return;
+    phonePage_ = std::make_unique<WebPhoneService>();
+    std::string why;
+    if (!phonePage_->Start(options_.webPort, options_.port, &why)) {
+        terminal_.Problem("the phone page cannot be served: " + why +
+                          "; pick another with --web-port N (the app still works)");
+        phonePage_.reset();
+        return;
+    }
+    if (!why.empty())
+        terminal_.Problem("the phone page: " + why);
+    std::vector<std::string> addresses;
+    if (!options_.usb)
+        addresses = MediaServer::AnnounceAddresses(platform::ListNetworkAdapters());
+    const std::vector<std::string> links = phonePage_->Links(addresses);
+    QrCode qr;
+    terminal_.PhonePage(links, qr.Encode(links.front()) ? qr.TerminalText() : std::string());
 }
 
 bool HeadlessHost::CheckSaveDir() {
@@ -194,6 +222,8 @@ void HeadlessHost::Announce() {
 }
 
 void HeadlessHost::Shutdown() {
+    // Browsers first: their bridges talk to the server below.
+    phonePage_.reset();
     mediaServer_.reset();
     // The USB server's destructor hands the ADB tools to deleteLater (and
     // forgets them here); with the event loop gone that deletion would never

@@ -23,6 +23,7 @@ class MediaServer;
 class USBServer;
 class VirtaulAudioDeviceManager;
 class VirtualCameraQueue;
+class WebPhoneService;
 
 // ZuCam without a window: hosts the connection server, feeds the camera
 // queue, keeps the last picture, and answers the phone's screenshot and
@@ -80,6 +81,8 @@ private:
     // False when another writer owns the queue or it cannot be made.
     bool OpenCameraQueue();
     void ReportListening();
+    // The phone page beside the app's port; a failure is told, not fatal.
+    void StartPhonePage();
     static bool AdbAvailable();
     void OpenVirtualMic();
     void WriteVirtualMic(const FrameHolder& frame);
@@ -98,6 +101,7 @@ private:
     RecordingController recording_;
     std::unique_ptr<MediaServer> mediaServer_;
     std::unique_ptr<USBServer> usbServer_;
+    std::unique_ptr<WebPhoneService> phonePage_;
     zu::QAdbTools* adbTools_ = nullptr;
     DeviceSession deviceSession_;
     // Taken by the audio thread for each block, so closing the microphone

@@ -17,6 +17,8 @@ public:
     // "host:port" texts a phone can reach, and what to do next.
     void Listening(const std::vector<std::string>& endpoints, bool usb, const std::string& name);
     void AdbMissing();
+    // The phone page's links, and a QR code of the first for a phone to scan.
+    void PhonePage(const std::vector<std::string>& links, const std::string& qrText);
     void PhoneConnected(const std::string& name, const char* transport);
     void FirstPicture(int width, int height);
     void PhoneGone(bool pictureKept, int holdSeconds);
@@ -35,9 +37,10 @@ public:
     static std::string CameraInUse();
     static std::string SaveDirUnusable(const std::string& dir, const std::string& why);
 
-private:
+    // One line on standard output.
     void Event(const std::string& line);
 
+private:
     // Lines from several threads never interleave.
     std::mutex mutex_;
 };
