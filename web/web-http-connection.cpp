@@ -48,6 +48,16 @@ constexpr PageFile kFiles[] = {
 
 }  // namespace
 
+// The page lives in a static library, whose resources are only there once
+// registered by hand.
+static void InitPageResources() {
+    static bool done = false;
+    if (!done) {
+        Q_INIT_RESOURCE(web_page);
+        done = true;
+    }
+}
+
 WebHttpConnection::WebHttpConnection(QSslSocket* socket, const QSslConfiguration& tls,
                                      QObject* parent)
     : QObject(parent), socket_(socket), tls_(tls) {
@@ -145,6 +155,7 @@ void WebHttpConnection::TakeHead() {
 }
 
 QByteArray WebHttpConnection::Answer(const QByteArray& method, const QByteArray& path) {
+    InitPageResources();
     if (method != "GET" && method != "HEAD")
         return Plain("405 Method Not Allowed", "only GET");
     for (const PageFile& f : kFiles) {

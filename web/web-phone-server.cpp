@@ -11,13 +11,8 @@
 #include "web/web-socket-bridge.h"
 #include "web/web-tcp-listener.h"
 
-static void InitPageResources() {
-    Q_INIT_RESOURCE(web_page);
-}
-
 WebPhoneServer::WebPhoneServer(QObject* parent)
     : QObject(parent), listener_(std::make_unique<WebTcpListener>()) {
-    InitPageResources();
     webSockets_ =
         new QWebSocketServer(QStringLiteral("ZuCam"), QWebSocketServer::NonSecureMode, this);
     connect(webSockets_, &QWebSocketServer::newConnection, this, &WebPhoneServer::slot_NewBrowser);
