@@ -291,6 +291,9 @@ function stop(showStopped = true) {
 $('camera').options[0].textContent = T.front;
 $('camera').options[1].textContent = T.back;
 $('start').textContent = T.start;
+// A fixed phone keeps its choices in its bookmark: &size=1080&camera=back.
+if (params.get('size') === '1080') $('size').value = '1080';
+if (params.get('camera') === 'back') $('camera').value = 'environment';
 $('start').onclick = () => (s.running ? stop() : start());
 setState('idle');
 problem().then((why) => { if (why) setError(why); });
