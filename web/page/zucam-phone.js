@@ -246,7 +246,7 @@ async function start() {
     s.media = await navigator.mediaDevices.getUserMedia({
       video: { facingMode: { ideal: $('camera').value }, width: { ideal: width },
         height: { ideal: height }, frameRate: { ideal: 30 } },
-      audio: { channelCount: 1, sampleRate: 48000, autoGainControl: false,
+      audio: { channelCount: 1, sampleRate: 48000, autoGainControl: false, echoCancellation: false,
         noiseSuppression: false },
     });
   } catch (e) {
