@@ -24,6 +24,7 @@ extern "C" {
 #include "hublet/log-sink.h"
 #include "hublet/value-store.h"
 #include "output-path.h"
+#include "platform/network-interfaces.h"
 #include "screenshot-writer.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
@@ -35,7 +36,9 @@ extern "C" {
 #include "ui/message-box-dialog.h"
 #include "ui/qss-manager.h"
 #include "ui/system-tray.h"
+#include "ui/web-phone-dialog.h"
 #include "ui_main-window.h"
+#include "web/web-phone-service.h"
 #include "zucam.h"
 
 namespace {
@@ -93,6 +96,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     BuildTray();
     connect(mainForm(), &MainForm::IpCopyToClipboard, this,
             [this] { tray_->ShowMessage(tr(kIpCopied), kIpCopiedMs); });
+    connect(mainForm(), &MainForm::sig_WebPhoneRequested, this, &MainWindow::ShowWebPhone);
     // A file that cannot be written ends its recording by itself; the
     // controls follow on the GUI thread.
     recording_.SetFailureCallback([this](const std::string&, const std::string&) {
@@ -218,6 +222,30 @@ void MainWindow::StartMediaServer() {
     connect(mediaServer.get(), &MediaServer::sig_DecoderInitFailed, this,
             &MainWindow::ShowDecoderFailure);
     ShowAddresses();
+    StartWebPhone(kMediaPort);
+}
+
+void MainWindow::StartWebPhone(int commandPort) {
+    if (!webPhone_)
+        webPhone_ = std::make_unique<WebPhoneService>();
+    const int port = WebPhoneService::ConfiguredPort();
+    std::string why;
+    if (port == 0) {
+        webPhone_->Stop();
+    } else if (!webPhone_->Start(port, commandPort, &why) || !why.empty()) {
+        BG_LOGE("phone page: %s", why.c_str());
+    }
+}
+
+void MainWindow::ShowWebPhone() {
+    if (!webPhone_ || !webPhone_->Running()) {
+        ShowMessage(tr("手机浏览器页面未开启：端口%1被占用或已在设置中关闭")
+                        .arg(WebPhoneService::ConfiguredPort()));
+        return;
+    }
+    const QStringList ips = ToQt(MediaServer::AnnounceAddresses(platform::ListNetworkAdapters()));
+    WebPhoneDialog dialog(webPhone_.get(), ips, this);
+    dialog.exec();
 }
 
 void MainWindow::StartUSBServer() {
@@ -231,6 +259,7 @@ void MainWindow::StartUSBServer() {
     }
     connect(usbServer.get(), &USBServer::sig_DecoderInitFailed, this,
             &MainWindow::ShowDecoderFailure);
+    StartWebPhone(kUsbPort);
 }
 
 void MainWindow::StopMediaServer() {

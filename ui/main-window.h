@@ -21,6 +21,7 @@ class MenuStateForm;
 class SystemTray;
 class USBServer;
 class VirtualCameraQueue;
+class WebPhoneService;
 
 namespace Ui {
 class MainWindow;
@@ -122,6 +123,7 @@ private slots:
     void ShowDecoderFailure(const QString& text);
     void CheckPowerScheme();
     void DisconnectHoldRanOut();
+    void ShowWebPhone();
 
 private:
     void SetUpTitle();
@@ -131,6 +133,8 @@ private:
     // The phone is gone for good: the camera says so, the picture goes.
     void MarkPhoneGone();
     void ShowAddresses();
+    // The phone page, bridged to the server on `commandPort`.
+    void StartWebPhone(int commandPort);
     QPoint FromScreen(int x, int y) const;
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -147,4 +151,6 @@ private:
     bool disconnectPending = false;
     QTimer usbStartTimer_;
     QTimer disconnectTimer_;
+    // Last: its browsers are bridged to the servers above and go first.
+    std::unique_ptr<WebPhoneService> webPhone_;
 };

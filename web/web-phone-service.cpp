@@ -1,5 +1,7 @@
 #include "web/web-phone-service.h"
 
+#include <cstdlib>
+
 #include "app-settings.h"
 #include "hublet/log-sink.h"
 #include "platform/paths.h"
@@ -27,6 +29,19 @@ std::string WebPhoneService::RenewSecret() {
     if (!AppSettings::SetString(WebLink::kSecretKey, secret))
         BG_LOGW("the phone page's new link could not be saved; it holds until exit");
     return secret;
+}
+
+int WebPhoneService::ConfiguredPort() {
+    const std::string text =
+        AppSettings::GetString(WebLink::kPortKey, std::to_string(WebLink::kDefaultPort), false);
+    char* end = nullptr;
+    const long port = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || !end || *end != '\0' || port < 0 || port > 65535) {
+        BG_LOGW("%s is not a port (%s); the phone page uses %d", WebLink::kPortKey, text.c_str(),
+                WebLink::kDefaultPort);
+        return WebLink::kDefaultPort;
+    }
+    return static_cast<int>(port);
 }
 
 bool WebPhoneService::Start(int webPort, int commandPort, std::string* error) {

@@ -36,6 +36,8 @@ public:
     const std::string& Secret() const { return secret_; }
     // The links to show: one per local address, then the loopback one.
     std::vector<std::string> Links(const std::vector<std::string>& addresses) const;
+    // The window's setting: the page's port, 0 for none.
+    static int ConfiguredPort();
     // The folder the certificate is kept in.
     static std::string ConfigDir();
 
