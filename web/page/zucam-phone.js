@@ -45,12 +45,13 @@ const CLOSE_WRONG_SECRET = 4001;
 const CLOSE_REFUSED = 4002;
 
 const params = new URLSearchParams(location.search);
+const TRACE = params.get('trace') === '1';
 const $ = (id) => document.getElementById(id);
 
 const s = {
   running: false, ws: null, streaming: false, linkDead: false, retryMs: 1000, retryTimer: 0,
   media: null, reader: null, encoder: null, encWidth: 0, encHeight: 0, needKey: true,
-  lastKeyUs: -Infinity, audio: null, sent: 0, pingTimer: 0, fpsTimer: 0,
+  lastKeyUs: -Infinity, audio: null, sent: 0, traced: 0, pingTimer: 0, fpsTimer: 0,
 };
 
 function setState(key) {
@@ -112,6 +113,9 @@ function sendVideo(chunk) {
   chunk.copyTo(p.payload);
   s.ws.send(p.buffer);
   s.sent++;
+  // For the desktop's latency benchmark: when each picture left the page.
+  if (TRACE) console.log('zucam-sent ' + (++s.traced) + ' ' +
+    (performance.timeOrigin + performance.now()).toFixed(3));
 }
 
 function sendAudio(block) {
