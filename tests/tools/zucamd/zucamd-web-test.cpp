@@ -156,4 +156,51 @@ TEST_F(ZucamdWebTest, MalformedOrHugeHttpsHeadsAreAnsweredWithoutHarm) {
     EXPECT_TRUE(zucamd_.running());
 }
 
+// Runs zucamd with `extra` until it has started (or failed), then stops it:
+// its whole terminal output.
+std::string TerminalOfOneRun(const zutest::TempDir& dir, const std::vector<std::string>& extra,
+                             int* exitCode) {
+    std::vector<std::string> argv = {e2e::Bin("zucamd"),   "--port",     "10080",   "--no-announce",
+                                     "--no-camera-output", "--save-dir", dir.path()};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    platform::ChildProcess zucamd;
+    if (!e2e::Start(&zucamd, dir, "zucamd", argv))
+        return {};
+    if (e2e::WaitForText(dir.file("zucamd.out"), "zucamd: next:", kStartMs))
+        zucamd.signal(false);
+    *exitCode = zucamd.wait(kStartMs);
+    return e2e::ReadText(dir.file("zucamd.out")) + e2e::ReadText(dir.file("zucamd.err"));
+}
+
+TEST(ZucamdWebOptionsTest, PortZeroServesNoPageAndANewLinkReplacesTheSecret) {
+    zutest::TempDir dir;
+    int code = -1;
+    std::string terminal = TerminalOfOneRun(dir, {"--web-port", "0"}, &code);
+    EXPECT_EQ(code, 0) << terminal;
+    EXPECT_EQ(terminal.find("phone's browser"), std::string::npos) << terminal;
+
+    terminal = TerminalOfOneRun(dir, {}, &code);
+    EXPECT_EQ(code, 0) << terminal;
+    const std::string first = e2e::LinkSecret(terminal);
+    ASSERT_FALSE(first.empty()) << terminal;
+    EXPECT_EQ(e2e::LinkSecret(TerminalOfOneRun(dir, {}, &code)), first);
+
+    terminal = TerminalOfOneRun(dir, {"--new-web-link"}, &code);
+    EXPECT_EQ(code, 0) << terminal;
+    EXPECT_NE(terminal.find("the phone page has a new link"), std::string::npos) << terminal;
+    const std::string renewed = e2e::LinkSecret(terminal);
+    EXPECT_FALSE(renewed.empty());
+    EXPECT_NE(renewed, first);
+    EXPECT_EQ(e2e::LinkSecret(TerminalOfOneRun(dir, {}, &code)), renewed);
+
+    for (const char* bad : {"65536", "-1", "x", ""}) {
+        platform::ChildProcess zucamd;
+        ASSERT_TRUE(e2e::Start(&zucamd, dir, "bad", {e2e::Bin("zucamd"), "--web-port", bad}));
+        EXPECT_EQ(zucamd.wait(kStartMs), 2) << bad;
+        EXPECT_NE(e2e::ReadText(dir.file("bad.err")).find("--web-port takes a port number"),
+                  std::string::npos)
+            << bad;
+    }
+}
+
 }  // namespace
