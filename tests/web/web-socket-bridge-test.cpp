@@ -90,8 +90,10 @@ struct FakeDesktop {
 
 class WebSocketBridgeTest : public ::testing::Test {
 protected:
+    // Before the fixture's members: its sockets need the application's event
+    // dispatcher from the start.
+    static void SetUpTestSuite() { App(); }
     void SetUp() override {
-        App();
         server_ = std::make_unique<WebPhoneServer>();
         server_->SetSecret(kSecret);
         ASSERT_TRUE(server_->Start(0, desktop_.command.serverPort()));
