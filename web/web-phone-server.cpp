@@ -51,19 +51,26 @@ quint16 WebPhoneServer::Port() const {
 }
 
 void WebPhoneServer::slot_Accepted(QSslSocket* socket) {
-    if (pending_ >= kMaxPendingConnections) {
+    const QString address = socket->peerAddress().toString();
+    int& fromAddress = pendingByAddress_[address];
+    if (pending_ >= kMaxPendingConnections || fromAddress >= kMaxPendingPerAddress) {
+        if (fromAddress == 0)
+            pendingByAddress_.remove(address);
         socket->abort();
         socket->deleteLater();
         return;
     }
     ++pending_;
+    ++fromAddress;
     auto* connection = new WebHttpConnection(socket, tls_, this);
     connect(connection, &WebHttpConnection::sig_WebSocket, this, &WebPhoneServer::slot_WebSocket);
-    connect(connection, &WebHttpConnection::sig_Done, this, [this, connection] {
+    connect(connection, &WebHttpConnection::sig_Done, this, [this, connection, address] {
         if (connection->property("done").toBool())
             return;
         connection->setProperty("done", true);
         --pending_;
+        if (--pendingByAddress_[address] <= 0)
+            pendingByAddress_.remove(address);
         connection->deleteLater();
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSslConfiguration>
 #include <QString>
@@ -21,6 +22,8 @@ class WebPhoneServer : public QObject {
 public:
     // Connections still reading their request head; more are turned away.
     static constexpr int kMaxPendingConnections = 64;
+    // The same, from any one address: one host cannot take every place.
+    static constexpr int kMaxPendingPerAddress = 16;
     static constexpr int kMaxBrowsers = 8;
 
     explicit WebPhoneServer(QObject* parent = nullptr);
@@ -47,5 +50,6 @@ private:
     QString secret_;
     quint16 commandPort_ = 0;
     int pending_ = 0;
+    QHash<QString, int> pendingByAddress_;
     int browsers_ = 0;
 };

@@ -175,6 +175,30 @@ TEST_F(WebSocketBridgeTest, HugeOrMalformedHeadsAreAnsweredAndTheServerKeepsServ
     EXPECT_TRUE(WaitUntil([&] { return server_->PendingConnections() == 0; }));
 }
 
+TEST_F(WebSocketBridgeTest, OneAddressCannotTakeEveryPlace) {
+    const int extra = 4;
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < WebPhoneServer::kMaxPendingPerAddress + extra; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QHostAddress::LocalHost, server_->Port());
+    }
+    auto closed = [&] {
+        int n = 0;
+        for (const auto& s : idle)
+            n += s->state() == QAbstractSocket::UnconnectedState;
+        return n;
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        return closed() == extra &&
+               server_->PendingConnections() == WebPhoneServer::kMaxPendingPerAddress;
+    })) << closed()
+        << " closed, " << server_->PendingConnections() << " pending";
+    idle.clear();
+    ASSERT_TRUE(WaitUntil([&] { return server_->PendingConnections() == 0; }));
+    QWebSocket* ws = Open(kSecret);
+    EXPECT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
+}
+
 TEST(WebSocketBridgeParseTest, OnlyAPushPlayReplyWithKeyAndPortOpensAStream) {
     QByteArray key;
     quint16 port = 0;
