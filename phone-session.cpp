@@ -22,6 +22,7 @@ extern "C" {
 #include "screenshot-writer.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
+#include "web/web-phone-service.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ bool PhoneSession::StartWifiServer() {
     BG_LOGI("serving Wi-Fi phones on port %d", options_.mediaPort);
     if (options_.announce)
         Addresses();
+    ServeWebPhone(options_.mediaPort);
     return true;
 }
 
@@ -159,10 +161,12 @@ bool PhoneSession::StartUsbServer() {
     connect(usbServer_.get(), &USBServer::sig_DecoderInitFailed, this, &PhoneSession::decoderFailed,
             Qt::QueuedConnection);
     BG_LOGI("serving USB phones on port %d", options_.usbPort);
+    ServeWebPhone(options_.usbPort);
     return true;
 }
 
 void PhoneSession::StopWifiServer() {
+    webPhone_.reset();
     if (!mediaServer_)
         return;
     // Joining the server's threads takes a while; the main thread keeps
@@ -200,12 +204,34 @@ void PhoneSession::StopWifiServer() {
 }
 
 void PhoneSession::StopUsbServer() {
+    webPhone_.reset();
     if (!usbServer_)
         return;
     usbServer_.release()->deleteLater();
     QEventLoop wait;
     QTimer::singleShot(kUsbStopSpinMs, &wait, &QEventLoop::quit);
     wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void PhoneSession::ServeWebPhone(int commandPort) {
+    webPhone_.reset();
+    if (webPort_ == 0)
+        return;
+    auto page = std::make_unique<WebPhoneService>();
+    std::string why;
+    if (!page->Start(webPort_, commandPort, &why)) {
+        BG_LOGE("phone page: %s", why.c_str());
+        emit webPhoneFailed(QString::fromStdString(why));
+        return;
+    }
+    if (!why.empty())
+        BG_LOGW("phone page: %s", why.c_str());
+    webPhone_ = std::move(page);
+    emit webPhoneServed(webPhone_->Port(), QString::fromStdString(why));
+}
+
+WebPhoneService* PhoneSession::webPhone() const {
+    return webPhone_.get();
 }
 
 std::vector<std::string> PhoneSession::Addresses() {
@@ -223,6 +249,8 @@ void PhoneSession::DeviceNameChanged() {
 }
 
 void PhoneSession::Stop() {
+    // Browsers first: their bridges talk to the servers below.
+    webPhone_.reset();
     usbStartTimer_.stop();
     holdTimer_.stop();
     holding_ = false;

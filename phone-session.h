@@ -23,6 +23,7 @@ class MediaServer;
 class USBServer;
 class VirtaulAudioDeviceManager;
 class VirtualCameraQueue;
+class WebPhoneService;
 
 namespace zu {
 class QAdbTools;
@@ -97,6 +98,13 @@ public:
     // again. What this run set up outside itself stays until destruction.
     void Stop();
 
+    // ---- the phone page ----
+    // The port browsers reach the phone page on (0: none); taken at the next
+    // server start, which bridges the page to that server.
+    void SetWebPort(int port) { webPort_ = port; }
+    // The page while it is served; null otherwise.
+    WebPhoneService* webPhone() const;
+
     // ---- pictures, screenshots, recordings ----
     // Called with every picture on the decoder thread (the window's renderer).
     void SetPictureSink(std::function<void(const FrameHolder&)> sink);
@@ -164,6 +172,11 @@ signals:
     void decoderFailed(QString text);
     // The camera for other programs: working, or not (with the exit code).
     void cameraOutputChanged(bool working, int code);
+    // The phone page is served on `port`; `problem` is non-empty when it
+    // serves only in part (no HTTPS: only this computer's plain link).
+    void webPhoneServed(int port, QString problem);
+    // The phone page cannot be served, and why.
+    void webPhoneFailed(QString why);
 
 private slots:
     void ConnectedOnMain(QString name, QString transport);
@@ -178,6 +191,8 @@ private:
     bool StartUsbServer();
     void StopWifiServer();
     void StopUsbServer();
+    // Bridges the phone page to the server now listening on `commandPort`.
+    void ServeWebPhone(int commandPort);
     // The phone is gone for good: the camera says so, the picture goes.
     void MarkPhoneGone();
     void ReturnToWaiting();
@@ -209,4 +224,7 @@ private:
     // Tools handed to deleteLater: deleted at destruction if the event loop
     // ended before it got to them.
     std::vector<QPointer<zu::QAdbTools>> releasedAdbTools_;
+    int webPort_ = 0;
+    // Last: its browsers are bridged to the servers above and go first.
+    std::unique_ptr<WebPhoneService> webPhone_;
 };

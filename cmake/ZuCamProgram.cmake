@@ -51,5 +51,5 @@ add_library(zucam_session STATIC
 )
 set_target_properties(zucam_session PROPERTIES AUTOMOC ON)
 target_link_libraries(zucam_session PUBLIC zucam_media zucam_core server devices cordlink ffmpeg
-    Qt5::Core)
+    web Qt5::Core)
 zucam_warnings(zucam_session)

@@ -11,7 +11,8 @@ RUN_PACKAGES="build-essential cmake ninja-build pkg-config ccache
 qtbase5-dev libqt5opengl5-dev libqt5svg5-dev qttools5-dev-tools qttools5-dev
 libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
 libjsoncpp-dev libenet-dev librtaudio-dev libyuv-dev libpipewire-0.3-dev
-adb pulseaudio-utils fonts-wqy-microhei libgl1-mesa-dri"
+adb pulseaudio-utils fonts-wqy-microhei libgl1-mesa-dri
+libqt5websockets5-dev libssl-dev libqrencode-dev"
 
 # Tests: sanitizers and fuzzers (clang), GoogleTest and Benchmark, an X server
 # and the X tools the window tests click and capture with, a sound server,
@@ -20,7 +21,8 @@ TEST_PACKAGES="clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
 ffmpeg xvfb xauth xdotool x11-apps imagemagick
 pulseaudio sox iproute2 util-linux procps
 pipewire pipewire-bin wireplumber dbus dbus-user-session
-gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base"
+gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
+chromium"
 
 PACKAGES=$RUN_PACKAGES
 if [ "${1:-run}" = "test" ]; then

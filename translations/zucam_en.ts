@@ -117,6 +117,10 @@ then tap this computer in the app to connect.</translation>
 <context>
     <name>MainForm</name>
     <message>
+        <source>没有应用？使用手机浏览器</source>
+        <translation>No app? Use the phone&apos;s browser</translation>
+    </message>
+    <message>
         <source>无线连接</source>
         <translation>Wi-Fi</translation>
     </message>
@@ -163,6 +167,10 @@ Device name</translation>
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>手机浏览器页面未开启：端口%1被占用或已在设置中关闭</source>
+        <translation>The phone page is not running: port %1 is taken or turned off in the settings</translation>
+    </message>
     <message>
         <source>Zu虚拟摄像头</source>
         <translation>ZuCam Virtual Camera</translation>
@@ -555,6 +563,29 @@ The computer may need a restart before the microphone works.</translation>
     <message>
         <source>录制已停止：文件无法继续写入（%1）。已录制的内容保存在 %2</source>
         <translation>Recording stopped: the file could not be written any more (%1). What was recorded is kept in %2</translation>
+    </message>
+</context>
+<context>
+    <name>WebPhoneDialog</name>
+    <message>
+        <source>使用手机浏览器</source>
+        <translation>Use the phone&apos;s browser</translation>
+    </message>
+    <message>
+        <source>用手机扫描二维码，或在手机浏览器中打开下面的链接。首次打开时请接受证书提示。</source>
+        <translation>Scan the QR code with the phone, or open one of the links below in the phone&apos;s browser. Accept the certificate warning the first time.</translation>
+    </message>
+    <message>
+        <source>USB 数据线：先运行 adb reverse tcp:%1 tcp:%1，再打开最后一个链接。</source>
+        <translation>USB cable: run adb reverse tcp:%1 tcp:%1 first, then open the last link.</translation>
+    </message>
+    <message>
+        <source>新链接</source>
+        <translation>New link</translation>
+    </message>
+    <message>
+        <source>生成新的链接，旧链接立即失效</source>
+        <translation>Make a new link; the old one stops working at once</translation>
     </message>
 </context>
 </TS>

@@ -46,6 +46,11 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent), ui(new Ui::MainForm) {
     ui->stackedWidget->setCurrentWidget(ui->page_waitlink);
     ui->painterWidget->hide();
     connect(ui->label_ip, &QLabel::linkActivated, this, &MainForm::CopyAddress);
+    ui->label_web_phone->setText(QStringLiteral("<a href=\"web\"><span style='text-decoration: "
+                                                "none;font-size: 9pt;color:#6BA7FF;'>%1</span></a>")
+                                     .arg(tr("没有应用？使用手机浏览器").toHtmlEscaped()));
+    connect(ui->label_web_phone, &QLabel::linkActivated, this,
+            [this] { emit sig_WebPhoneRequested(); });
 }
 
 MainForm::~MainForm() = default;

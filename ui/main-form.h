@@ -44,6 +44,8 @@ public:
 signals:
     // An address was put on the clipboard.
     void IpCopyToClipboard();
+    // "No app? Use the phone's browser" was clicked.
+    void sig_WebPhoneRequested();
 
 private slots:
     void on_pushButton_usb_link_1_clicked();

@@ -16,6 +16,7 @@
 #include "hublet/log-sink.h"
 #include "hublet/value-store.h"
 #include "output-path.h"
+#include "platform/network-interfaces.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
 #include "ui/frameless-helper.h"
@@ -26,7 +27,9 @@
 #include "ui/message-box-dialog.h"
 #include "ui/qss-manager.h"
 #include "ui/system-tray.h"
+#include "ui/web-phone-dialog.h"
 #include "ui_main-window.h"
+#include "web/web-phone-service.h"
 #include "zucam.h"
 
 namespace {
@@ -93,7 +96,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     BuildTray();
     connect(mainForm(), &MainForm::IpCopyToClipboard, this,
             [this] { tray_->ShowMessage(tr(kIpCopied), kIpCopiedMs); });
+    connect(mainForm(), &MainForm::sig_WebPhoneRequested, this, &MainWindow::ShowWebPhone);
     ConnectSession();
+    session_->SetWebPort(WebPhoneService::ConfiguredPort());
     // An adb server an earlier run started and left behind ends now.
     session_->EndAdbServer();
 
@@ -219,6 +224,20 @@ void MainWindow::ShowCameraOutput(bool working, int code) {
     }
     cameraOutputFailed_ = true;
     ShowMessage(QString::fromStdString(CameraOutputProcess::NoOutputAdvice(code)));
+}
+
+void MainWindow::ShowWebPhone() {
+    WebPhoneService* page = session_->webPhone();
+    if (!page) {
+        ShowMessage(tr("手机浏览器页面未开启：端口%1被占用或已在设置中关闭")
+                        .arg(WebPhoneService::ConfiguredPort()));
+        return;
+    }
+    QStringList ips;
+    for (const std::string& ip : MediaServer::AnnounceAddresses(platform::ListNetworkAdapters()))
+        ips << QString::fromStdString(ip);
+    WebPhoneDialog dialog(page, ips, this);
+    dialog.exec();
 }
 
 void MainWindow::ShowDecoderFailure(const QString& text) {

@@ -104,6 +104,8 @@ private slots:
     void ShowRecordingFailure(QString path, QString message);
     void ShowServerFailure(PhoneSession::Mode mode, int port);
     void ShowCameraOutput(bool working, int code);
+    // The dialog with the phone page's links and QR code.
+    void ShowWebPhone();
 
 private:
     void SetUpTitle();

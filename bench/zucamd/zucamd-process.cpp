@@ -59,12 +59,10 @@ bool Zucamd::Start(int port, std::string* error) {
     platform::MakeDirs(workspace_.file("runtime"), 0700);
     platform::MakeDirs(workspace_.file("saved"));
     platform::ChildProcess::Options o;
-    o.argv = {platform::ExecutableDir() + "/zucamd",
-              "--port",
-              std::to_string(port),
-              "--no-announce",
-              "--save-dir",
-              workspace_.file("saved")};
+    o.argv = {platform::ExecutableDir() + "/zucamd", "--port", std::to_string(port),
+              "--no-announce", "--save-dir", workspace_.file("saved"),
+              // The log on standard error, where the checks below read it.
+              "--verbose"};
     o.env = {{"XDG_CONFIG_HOME", workspace_.file("config")},
              {"XDG_STATE_HOME", workspace_.file("state")},
              {"XDG_RUNTIME_DIR", workspace_.file("runtime")}};

@@ -12,3 +12,7 @@ set_target_properties(setting_dialog_test PROPERTIES AUTOMOC ON)
 zucam_add_gtest(info_dialogs_test LABEL unit TIMEOUT 60
     SOURCES info-dialogs-test.cpp
     LIBS ui ui_test_support ui_dialog_pictures)
+
+zucam_add_gtest(web_phone_dialog_test LABEL unit TIMEOUT 60
+    SOURCES web-phone-dialog-test.cpp
+    LIBS ui ui_test_support ui_dialog_pictures web)

@@ -9,6 +9,8 @@
 #include "output-path.h"
 #include "platform/network-interfaces.h"
 #include "server/media-server.h"
+#include "web/qr-code.h"
+#include "web/web-phone-service.h"
 
 HeadlessHost::HeadlessHost(const ZucamdOptions& options) : options_(options) {
     AppContext::setInstance(this);
@@ -27,6 +29,13 @@ HeadlessHost::~HeadlessHost() {
 
 void HeadlessHost::ConnectTerminal() {
     PhoneSession* s = session_.get();
+    // Queued: the page's links follow the lines that say where the app reaches us.
+    connect(s, &PhoneSession::webPhoneServed, this, &HeadlessHost::ReportPhonePage,
+            Qt::QueuedConnection);
+    connect(s, &PhoneSession::webPhoneFailed, this, [this](QString why) {
+        terminal_.Problem("the phone page cannot be served: " + why.toStdString() +
+                          "; pick another with --web-port N (the app still works)");
+    });
     connect(s, &PhoneSession::phoneConnected, this, [this](QString name, QString transport) {
         terminal_.PhoneConnected(name.toStdString(), transport == QLatin1String("USB")
                                                          ? "TCP through the USB cable"
@@ -81,11 +90,30 @@ int HeadlessHost::Start() {
         session_->StartCameraOutput();
     if (options_.virtualMic)
         OpenVirtualMic();
+    if (options_.newWebLink) {
+        WebPhoneService::RenewSecret();
+        terminal_.Event("zucamd: the phone page has a new link; the old one no longer works");
+    }
+    session_->SetWebPort(options_.webPort);
     if (!session_->StartServing(options_.usb ? PhoneSession::Mode::kUsb
                                              : PhoneSession::Mode::kWifi))
         return 1;
     ReportListening();
     return 0;
+}
+
+void HeadlessHost::ReportPhonePage(int, QString problem) {
+    const WebPhoneService* page = session_->webPhone();
+    if (!page)
+        return;
+    if (!problem.isEmpty())
+        terminal_.Problem("the phone page: " + problem.toStdString());
+    std::vector<std::string> addresses;
+    if (!options_.usb)
+        addresses = MediaServer::AnnounceAddresses(platform::ListNetworkAdapters());
+    const std::vector<std::string> links = page->Links(addresses);
+    QrCode qr;
+    terminal_.PhonePage(links, qr.Encode(links.front()) ? qr.TerminalText() : std::string());
 }
 
 bool HeadlessHost::CheckSaveDir() {

@@ -49,6 +49,8 @@ private:
     // False when another writer owns the queue or it cannot be made.
     bool OpenCameraQueue();
     void ReportListening();
+    // The links a phone's browser can open, and a QR code of the first.
+    void ReportPhonePage(int port, QString problem);
     static bool AdbAvailable();
     void OpenVirtualMic();
 

@@ -36,6 +36,16 @@ void TerminalReport::Listening(const std::vector<std::string>& endpoints, bool u
     }
 }
 
+void TerminalReport::PhonePage(const std::vector<std::string>& links, const std::string& qrText) {
+    for (const std::string& link : links)
+        Event("zucamd: no app? open in the phone's browser: " + link);
+    if (qrText.empty())
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fputs(qrText.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 void TerminalReport::AdbMissing() {
     Problem(
         "adb is not installed, so no USB phone can be reached: install it (apt-get install adb) "

@@ -17,6 +17,8 @@ public:
     // "host:port" texts a phone can reach, and what to do next.
     void Listening(const std::vector<std::string>& endpoints, bool usb, const std::string& name);
     void AdbMissing();
+    // The phone page's links, and a QR code of the first for a phone to scan.
+    void PhonePage(const std::vector<std::string>& links, const std::string& qrText);
     void PhoneConnected(const std::string& name, const char* transport);
     // `live`: the camera other programs see shows it.
     void FirstPicture(int width, int height, bool live = true);
@@ -38,9 +40,10 @@ public:
     static std::string CameraInUse();
     static std::string SaveDirUnusable(const std::string& dir, const std::string& why);
 
-private:
+    // One line on standard output.
     void Event(const std::string& line);
 
+private:
     // Lines from several threads never interleave.
     std::mutex mutex_;
 };

@@ -4,12 +4,12 @@
 
 namespace {
 
-bool ParsePort(const std::string& text, int* port) {
+bool ParsePort(const std::string& text, int* port, long lowest = 1) {
     if (text.empty())
         return false;
     char* end = nullptr;
     long v = std::strtol(text.c_str(), &end, 10);
-    if (!end || *end != '\0' || v < 1 || v > 65535)
+    if (!end || *end != '\0' || v < lowest || v > 65535)
         return false;
     *port = static_cast<int>(v);
     return true;
@@ -48,6 +48,17 @@ bool ZucamdOptions::Parse(int argc, char** argv, std::string* error) {
                 return false;
             }
             portGiven = true;
+        } else if (arg == "--web-port") {
+            std::string v;
+            if (!value(&v))
+                return false;
+            if (!ParsePort(v, &webPort, 0)) {
+                *error =
+                    "--web-port takes a port number from 0 (no page) to 65535, not \"" + v + "\"";
+                return false;
+            }
+        } else if (arg == "--new-web-link") {
+            newWebLink = true;
         } else if (arg == "--no-announce") {
             announce = false;
         } else if (arg == "--save-dir") {
@@ -94,6 +105,10 @@ std::string ZucamdOptions::Usage() {
            "  --no-camera-output\n"
            "                   do not start zucam-camera, the camera other programs\n"
            "                   see (started by default when it is beside zucamd)\n"
+           "  --web-port N     the phone page, for a phone's browser instead of the app\n"
+           "                   (default 10090; 0: no page)\n"
+           "  --new-web-link   make a new link for the phone page; the old one stops\n"
+           "                   working\n"
            "  -v, --verbose    also show the log and the debug prints on the terminal\n"
            "                   (by default they only go to the log file)\n"
            "  --version        the version\n"

@@ -11,6 +11,8 @@ struct ZucamdOptions {
     bool virtualMic = false;
     bool noCamera = false;
     bool cameraOutput = true;  // false: --no-camera-output
+    int webPort = 10090;       // the phone page; 0: none
+    bool newWebLink = false;
     bool verbose = false;
     bool help = false;
     bool version = false;
