@@ -27,8 +27,7 @@ bool Check(const std::string& saveDir, const std::string& path, std::string* fai
         return false;
     }
     const std::string probe = path + ".txt";
-    if (platform::WriteWholeFile(probe, "test") < 4) {
-        platform::RemoveFile(probe);
+    if (!platform::WriteFreshFile(probe, "test")) {
         if (failureMessage)
             *failureMessage = kMsgNotWritable;
         return false;

@@ -1,6 +1,10 @@
 #include "screenshot-writer.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QString>
 #include <QThreadPool>
 
@@ -13,6 +17,7 @@ extern "C" {
 
 #include "dep/QtComponent/ffmpeg/frame-scaler.h"
 #include "output-path.h"
+#include "platform/files.h"
 
 bool ScreenshotWriter::Start(const FrameHolder& picture, const std::string& saveDir, Done done,
                              std::string* failureMessage) {
@@ -46,7 +51,19 @@ std::string ScreenshotWriter::WritePng(const FrameHolder& picture, const std::st
         std::memcpy(image.scanLine(y), rgba.data(0) + static_cast<ptrdiff_t>(y) * rgba.linesize(0),
                     static_cast<size_t>(rowBytes));
     }
-    if (!image.save(QString::fromStdString(path)))
+    // Encoded in memory and written to a fresh file: the save folder may be
+    // shared, and a link planted under the name must not take the picture
+    // (or the truncation) somewhere else.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    const QByteArray format = QFileInfo(QString::fromStdString(path)).suffix().toLatin1();
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image))
         return std::string();
+    if (!platform::WriteFreshFile(
+            path, std::string(encoded.constData(), static_cast<size_t>(encoded.size())))) {
+        return std::string();
+    }
     return path;
 }

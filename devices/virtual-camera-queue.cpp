@@ -118,7 +118,7 @@ std::string VirtualCameraQueue::Name() {
     std::string name = platform::GetEnv("ZUCAM_CAMERA_QUEUE");
     bool valid = name.size() > 1 && name.size() < 200 && name[0] == '/' &&
                  name.find('/', 1) == std::string::npos;
-    return valid ? name : std::string(kName);
+    return valid ? name : std::string(kName) + "-" + std::to_string(platform::UserId());
 }
 
 bool VirtualCameraQueue::openWriter(const VirtualCameraQueueLayout& layout) {

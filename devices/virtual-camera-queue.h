@@ -51,9 +51,12 @@ struct VirtualCameraSlot {
 class VirtualCameraQueue {
 public:
     static constexpr const char* kName = "/ZuVirtualCameraQueue";
-    // The queue every reader looks for: kName, unless $ZUCAM_CAMERA_QUEUE
-    // names another shared-memory object ("/name", no other slash). Tests use
-    // that so they never touch the camera of a ZuCam the user is running.
+    // The queue every reader looks for: kName followed by "-" and the user's
+    // id (one queue per user: a queue made first by another user of the
+    // machine must not keep this user's ZuCam from starting), unless
+    // $ZUCAM_CAMERA_QUEUE names another shared-memory object ("/name", no
+    // other slash). Tests use that so they never touch the camera of a ZuCam
+    // the user is running.
     static std::string Name();
     // 2560 x 1440 x 3 / 2: room for the largest picture ZuCam ever writes.
     static constexpr uint32_t kSlotCapacity = 5529600;
@@ -102,8 +105,9 @@ public:
     // To be asked after copying the picture `published`: true when the writer
     // has not started to overwrite its slot meanwhile, so the copy is whole.
     bool pictureIntact(uint32_t published) const;
-    // False once the writer has closed the queue (a new one may replace it).
-    bool stillPublished() const { return memory_.stillLinked(); }
+    // False once the writer has closed the queue (a new one may replace it),
+    // or once the queue was cut short under us, which is read the same way.
+    bool stillPublished() const { return memory_.stillLinked() && !memory_.cutShort(); }
 
 private:
     bool openWriter(const VirtualCameraQueueLayout& layout);

@@ -73,11 +73,10 @@ bool WriteFileAtomic(const std::string& path, const std::string& data, std::stri
     // The temporary name carries the pid so two processes saving at once never
     // write into the same temporary file.
     std::string tmp = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        SetError(error, "create " + tmp);
+    int fd = CreateFreshFile(tmp, error);
+    if (fd < 0)
         return false;
-    }
+    ::fchmod(fd, 0600);
     if (!WriteAll(fd, data.data(), data.size()) || ::fsync(fd) != 0) {
         SetError(error, "write " + tmp);
         ::close(fd);
@@ -96,6 +95,52 @@ bool WriteFileAtomic(const std::string& path, const std::string& data, std::stri
     }
     SyncDirectory(DirName(path));
     return true;
+}
+
+int CreateFreshFile(const std::string& path, std::string* error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            SetError(error, "create " + path);
+            return -1;
+        }
+        // Unlinking removes a planted link itself, never what it points to.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            SetError(error, "replace " + path);
+            return -1;
+        }
+    }
+    // O_EXCL also refuses a link someone plants between the unlink and here.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        SetError(error, "create " + path);
+    return fd;
+}
+
+bool WriteFreshFile(const std::string& path, const std::string& data, std::string* error) {
+    int fd = CreateFreshFile(path, error);
+    if (fd < 0)
+        return false;
+    bool written = WriteAll(fd, data.data(), data.size());
+    if (!written)
+        SetError(error, "write " + path);
+    if (::close(fd) != 0 && written) {
+        SetError(error, "close " + path);
+        written = false;
+    }
+    if (!written)
+        ::unlink(path.c_str());
+    return written;
+}
+
+std::string DescriptorPath(int descriptor) {
+    return "/proc/self/fd/" + std::to_string(descriptor);
+}
+
+void CloseDescriptor(int descriptor) {
+    if (descriptor >= 0)
+        ::close(descriptor);
 }
 
 long long WriteWholeFile(const std::string& path, const std::string& data) {

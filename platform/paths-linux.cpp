@@ -11,6 +11,10 @@
 
 namespace platform {
 
+unsigned long UserId() {
+    return static_cast<unsigned long>(::geteuid());
+}
+
 std::string GetEnv(const char* name) {
     const char* v = ::getenv(name);
     return v ? std::string(v) : std::string();

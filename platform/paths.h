@@ -20,6 +20,8 @@ std::string ExecutableDir();
 std::string HostName();
 // Name of the effective user (password database, else $USER).
 std::string UserName();
+// Id of the effective user.
+unsigned long UserId();
 // Value of an environment variable, empty when unset.
 std::string GetEnv(const char* name);
 // Sets (or, with an empty value, removes) an environment variable of this

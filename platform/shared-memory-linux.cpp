@@ -1,13 +1,17 @@
 #include "platform/shared-memory.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -43,6 +47,88 @@ int Reserve(int fd, size_t size) {
     return rc;
 }
 
+// A reader maps an object another process owns, and the owner (or anyone
+// allowed to write it) can shrink it: touching a page past the new end raises
+// SIGBUS. Readers' mappings are listed here; a fault inside one swaps the
+// whole mapping for zeros, marks it cut short and lets the read go on, so the
+// reader sees an empty queue and then a writer that went away.
+struct GuardedMapping {
+    std::atomic<uintptr_t> begin{0};
+    std::atomic<uintptr_t> end{0};
+    std::atomic<bool> cut{false};
+};
+constexpr int kGuardedMappings = 16;
+GuardedMapping gGuarded[kGuardedMappings];
+struct sigaction gPreviousBus {};
+
+void PassOnBus(int sig, siginfo_t* info, void* context) {
+    if (gPreviousBus.sa_flags & SA_SIGINFO) {
+        if (gPreviousBus.sa_sigaction) {
+            gPreviousBus.sa_sigaction(sig, info, context);
+            return;
+        }
+    } else if (gPreviousBus.sa_handler != SIG_DFL && gPreviousBus.sa_handler != SIG_IGN) {
+        gPreviousBus.sa_handler(sig);
+        return;
+    }
+    // Not ours and nobody else's: the faulting access runs again and the
+    // default action ends the process as it would have without us.
+    ::signal(SIGBUS, SIG_DFL);
+}
+
+void OnBus(int sig, siginfo_t* info, void* context) {
+    const int savedErrno = errno;
+    const auto address = reinterpret_cast<uintptr_t>(info ? info->si_addr : nullptr);
+    for (GuardedMapping& guarded : gGuarded) {
+        const uintptr_t begin = guarded.begin.load();
+        const uintptr_t end = guarded.end.load();
+        if (begin == 0 || address < begin || address >= end)
+            continue;
+        void* zeros = ::mmap(reinterpret_cast<void*>(begin), end - begin, PROT_READ,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        if (zeros == MAP_FAILED)
+            break;
+        guarded.cut.store(true);
+        errno = savedErrno;
+        return;
+    }
+    errno = savedErrno;
+    PassOnBus(sig, info, context);
+}
+
+void InstallBusGuard() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBus;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &gPreviousBus);
+    });
+}
+
+// The slot guarding `data`, or -1 when every slot is taken (the mapping then
+// goes unguarded, as before).
+int Guard(void* data, size_t size) {
+    InstallBusGuard();
+    for (int i = 0; i < kGuardedMappings; ++i) {
+        uintptr_t expected = 0;
+        GuardedMapping& guarded = gGuarded[i];
+        if (guarded.begin.load() != 0)
+            continue;
+        guarded.cut.store(false);
+        guarded.end.store(reinterpret_cast<uintptr_t>(data) + size);
+        if (guarded.begin.compare_exchange_strong(expected, reinterpret_cast<uintptr_t>(data)))
+            return i;
+    }
+    return -1;
+}
+
+void Unguard(int slot) {
+    if (slot >= 0 && slot < kGuardedMappings)
+        gGuarded[slot].begin.store(0);
+}
+
 }  // namespace
 
 SharedMemory::~SharedMemory() {
@@ -55,6 +141,8 @@ SharedMemory::Status SharedMemory::fail(const std::string& what, int err) {
 }
 
 void SharedMemory::release() {
+    Unguard(guard_);
+    guard_ = -1;
     if (data_)
         ::munmap(data_, size_);
     if (fd_ >= 0)
@@ -150,6 +238,13 @@ SharedMemory::Status SharedMemory::openReadOnly(const std::string& name, size_t 
         release();
         return fail("cannot examine", err);
     }
+    // Another user's object may carry that user's pictures, or pictures made
+    // up to be passed off as this user's phone.
+    if (st.st_uid != ::geteuid()) {
+        release();
+        error_ = "\"" + name_ + "\" belongs to another user";
+        return Status::Failed;
+    }
     if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) < size) {
         release();
         error_ = "\"" + name_ + "\" holds " + std::to_string(st.st_size) + " bytes, fewer than " +
@@ -164,11 +259,21 @@ SharedMemory::Status SharedMemory::openReadOnly(const std::string& name, size_t 
     }
     data_ = data;
     size_ = size;
+    guard_ = Guard(data, size);
     return Status::Ok;
 }
 
 bool SharedMemory::stillLinked() const {
     return fd_ >= 0 && SameObject(name_, fd_);
+}
+
+bool SharedMemory::cutShort() const {
+    if (fd_ < 0)
+        return false;
+    if (guard_ >= 0 && gGuarded[guard_].cut.load())
+        return true;
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && static_cast<unsigned long long>(st.st_size) < size_;
 }
 
 void SharedMemory::close() {

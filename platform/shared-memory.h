@@ -33,11 +33,16 @@ public:
     Status createOwned(const std::string& name, size_t size);
     // Maps the first `size` bytes of an existing object read-only. TooSmall
     // when the object is smaller than that: touching the missing part would
-    // kill the process.
+    // kill the process. An object of another user is refused (Failed). Should
+    // the object shrink later, reading the mapping never faults: the mapping
+    // turns to zeros and cutShort() says so.
     Status openReadOnly(const std::string& name, size_t size);
     // True while `name` still refers to the mapped object; false once its
     // owner has removed it or replaced it by a new one.
     bool stillLinked() const;
+    // True once the object holds fewer bytes than are mapped (someone cut it
+    // short under us); what the mapping shows then means nothing.
+    bool cutShort() const;
     // Unmaps; an owner removes the name first, while it still holds the lock,
     // so no newcomer can take over an object on its way out.
     void close();
@@ -61,6 +66,7 @@ private:
     void* data_ = nullptr;
     size_t size_ = 0;
     bool owner_ = false;
+    int guard_ = -1;
 };
 
 // True when a shared-memory object of that name exists.

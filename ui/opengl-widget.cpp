@@ -91,9 +91,9 @@ mat4 bt601 = mat4(
 
 void main(void) {
     if (textureOut.x >= 0.0 && textureOut.x <= 1.0 && textureOut.y >= 0.0 && textureOut.y <= 1.0) {
-        vec2 vert_y = vec2(textureOut.x * strideScaleY - 0.01, textureOut.y);
-        vec2 vert_u = vec2(textureOut.x * strideScaleU - 0.01, textureOut.y);
-        vec2 vert_v = vec2(textureOut.x * strideScaleV - 0.01, textureOut.y);
+        vec2 vert_y = vec2(textureOut.x * strideScaleY, textureOut.y);
+        vec2 vert_u = vec2(textureOut.x * strideScaleU, textureOut.y);
+        vec2 vert_v = vec2(textureOut.x * strideScaleV, textureOut.y);
 
         float y = texture2D(tex_y, vert_y).r;
         float u = texture2D(tex_u, vert_u).r;

@@ -6,11 +6,12 @@
 
 #include <cstring>
 
+#include <libyuv/convert_argb.h>
 #include <libyuv/scale_argb.h>
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
-#include <libswscale/swscale.h>
 }
 
 #include "ui/video-picture.h"
@@ -34,9 +35,7 @@ PainterWidget::PainterWidget(QWidget* parent) : QWidget(parent) {
     dirty_ = true;
 }
 
-PainterWidget::~PainterWidget() {
-    sws_freeContext(sws_);
-}
+PainterWidget::~PainterWidget() = default;
 
 bool PainterWidget::setFrame(const FrameHolder& frame) {
     QMutexLocker lock(&mutex_);
@@ -63,30 +62,30 @@ bool PainterWidget::setFrame(const FrameHolder& frame) {
     return true;
 }
 
-// Same size, point sampling: the decoder thread only changes the colour
-// model; scaling to the window waits for the paint.
+// Same size: the decoder thread only changes the colour model; scaling to
+// the window waits for the paint. libyuv writes exactly width x height pixels
+// (its vector loops finish a row's remainder through a bounce buffer), so the
+// image needs no slack past its last row. Pictures change size at any time (a
+// phone turning, a resolution switch): the image follows before any write.
 void PainterWidget::convert(const FrameHolder& frame, int srcFormat) {
     const int w = frame.width();
     const int h = frame.height();
-    if (workImage_.size() != QSize(w, h)) {
+    if (workImage_.size() != QSize(w, h) || workImage_.format() != QImage::Format_ARGB32)
         workImage_ = QImage(w, h, QImage::Format_ARGB32);
-        if (workImage_.isNull())
-            return;
+    if (workImage_.isNull())
+        return;
+    // libyuv's "ARGB" is B, G, R, A in memory: QImage's ARGB32 on a
+    // little-endian machine.
+    uint8_t* dst = workImage_.bits();
+    const int dstStride = static_cast<int>(workImage_.bytesPerLine());
+    const AVFrame* f = frame.get();
+    if (srcFormat == AV_PIX_FMT_NV12) {
+        libyuv::NV12ToARGB(f->data[0], f->linesize[0], f->data[1], f->linesize[1], dst, dstStride,
+                           w, h);
+        return;
     }
-    if (!sws_ || swsFormat_ != srcFormat || swsWidth_ != w || swsHeight_ != h) {
-        sws_freeContext(sws_);
-        sws_ = sws_getContext(w, h, static_cast<AVPixelFormat>(srcFormat), w, h, AV_PIX_FMT_BGRA,
-                              SWS_POINT, nullptr, nullptr, nullptr);
-        swsFormat_ = sws_ ? srcFormat : -1;
-        swsWidth_ = w;
-        swsHeight_ = h;
-        if (!sws_)
-            return;
-    }
-    // BGRA in memory is QImage's ARGB32 on a little-endian machine.
-    uint8_t* dst[4] = {workImage_.bits(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {static_cast<int>(workImage_.bytesPerLine()), 0, 0, 0};
-    sws_scale(sws_, frame.get()->data, frame.get()->linesize, 0, h, dst, dstStride);
+    libyuv::I420ToARGB(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2],
+                       f->linesize[2], dst, dstStride, w, h);
 }
 
 void PainterWidget::timerEvent(QTimerEvent* event) {

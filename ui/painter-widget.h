@@ -8,8 +8,6 @@
 
 #include "dep/QtComponent/ffmpeg/frame-holder.h"
 
-struct SwsContext;
-
 // The software renderer: converts each picture to a 32-bit image on the
 // caller's thread (the decoder's) and draws it scaled to the widget from its
 // own repaint timer on the GUI thread, at most once per tick.
@@ -45,10 +43,6 @@ private:
     int timerId_ = 0;
     QImage displayImage_;
     std::atomic<bool> dirty_{false};
-    SwsContext* sws_ = nullptr;
-    int swsWidth_ = 0;
-    int swsHeight_ = 0;
-    int swsFormat_ = -1;
     // The scaled picture of the last paint, reused while the size holds.
     QImage paintImage_;
 };

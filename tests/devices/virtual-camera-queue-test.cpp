@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -346,6 +347,43 @@ TEST_F(VirtualCameraQueueTest, QueueOfAKilledWriterIsTakenOver) {
     EXPECT_TRUE(oldReader->stillPublished());
 }
 
+// Whoever may write the queue may shrink it too: the reader's next look at a
+// page past the new end must read zeros and a writer gone, not SIGBUS.
+TEST_F(VirtualCameraQueueTest, AReaderOfAQueueCutShortSeesTheWriterGone) {
+    auto queue = VirtualCameraQueue::create(kCapacity);
+    ASSERT_TRUE(queue);
+    const auto fullSize = std::filesystem::file_size(ShmPath());
+    auto reader = OpenReader();
+    ASSERT_TRUE(reader);
+    Picture picture(64, 48);
+    ASSERT_TRUE(picture.writeTo(*queue));
+    VirtualCameraSlot slot;
+    ASSERT_TRUE(reader->slotOf(1, &slot));
+    EXPECT_TRUE(reader->stillPublished());
+
+    // The header stays, the slots go: the slot found before now reads zeros.
+    std::filesystem::resize_file(ShmPath(), 4096);
+    EXPECT_EQ(slot.data[slot.bytes - 1], 0);
+    EXPECT_FALSE(reader->stillPublished());
+    EXPECT_EQ(reader->publishedCounter(), 0u) << "the whole mapping reads as empty";
+
+    // Nothing left at all; a second reader of the cut queue reads on too.
+    std::filesystem::resize_file(ShmPath(), fullSize);
+    auto second = OpenReader();
+    ASSERT_TRUE(second);
+    std::filesystem::resize_file(ShmPath(), 0);
+    EXPECT_EQ(second->publishedCounter(), 0u);
+    EXPECT_EQ(second->state(), 0u);
+    EXPECT_FALSE(second->slotOf(1, &slot));
+    EXPECT_FALSE(second->stillPublished());
+    VirtualCameraQueue late(false);
+    EXPECT_FALSE(late.open(kCapacity));
+    EXPECT_EQ(late.lastOpenStatus(), platform::SharedMemory::Status::TooSmall);
+    // The writer's own mapping is not guarded: it is made whole before the
+    // writer marks the queue stopped on closing.
+    std::filesystem::resize_file(ShmPath(), fullSize);
+}
+
 TEST_F(VirtualCameraQueueTest, ReaderMapsReadOnlyAndNeverWrites) {
     VirtualCameraQueue missing(false);
     EXPECT_FALSE(missing.open(kCapacity));
@@ -454,12 +492,15 @@ namespace {
 TEST(VirtualCameraQueueNameTest, OnlyAPlainSharedMemoryNameReplacesTheDefault) {
     const std::string saved = platform::GetEnv("ZUCAM_CAMERA_QUEUE");
     platform::SetEnv("ZUCAM_CAMERA_QUEUE", "");
-    EXPECT_EQ(VirtualCameraQueue::Name(), "/ZuVirtualCameraQueue");
+    // One queue per user: another user's queue of the same name never
+    // stands in the way.
+    const std::string own = "/ZuVirtualCameraQueue-" + std::to_string(platform::UserId());
+    EXPECT_EQ(VirtualCameraQueue::Name(), own);
     platform::SetEnv("ZUCAM_CAMERA_QUEUE", "/Other");
     EXPECT_EQ(VirtualCameraQueue::Name(), "/Other");
     for (const char* bad : {"Other", "/", "/a/b", "/../x"}) {
         platform::SetEnv("ZUCAM_CAMERA_QUEUE", bad);
-        EXPECT_EQ(VirtualCameraQueue::Name(), "/ZuVirtualCameraQueue") << bad;
+        EXPECT_EQ(VirtualCameraQueue::Name(), own) << bad;
     }
     platform::SetEnv("ZUCAM_CAMERA_QUEUE", saved);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
@@ -54,6 +56,78 @@ TEST(FilesTest, FailedAtomicWriteKeepsTheOldFileAndSaysWhy) {
         ++entries;
     }
     EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
+// A folder everybody may write to, holding a link someone planted under the
+// name about to be written, pointing at a file that must stay as it is.
+struct PlantedLink {
+    explicit PlantedLink(const std::string& name) {
+        fs::create_directories(shared);
+        fs::permissions(shared, fs::perms::all);
+        EXPECT_EQ(platform::WriteWholeFile(victim, "precious"), 8);
+        fs::create_symlink(victim, shared + "/" + name);
+        path = shared + "/" + name;
+    }
+    std::string VictimText() const {
+        std::string text;
+        platform::ReadWholeFile(victim, &text);
+        return text;
+    }
+    zutest::TempDir dir;
+    const std::string shared = dir.file("shared");
+    const std::string victim = dir.file("victim");
+    std::string path;
+};
+
+TEST(FilesTest, FreshFilesNeverFollowAPlantedLink) {
+    PlantedLink planted("shot.png");
+    ASSERT_TRUE(platform::WriteFreshFile(planted.path, "picture"));
+    EXPECT_EQ(planted.VictimText(), "precious");
+    EXPECT_FALSE(fs::is_symlink(planted.path));
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile(planted.path, &text));
+    EXPECT_EQ(text, "picture");
+
+    // A dangling link would make a plain create write wherever it points.
+    const std::string dangling = planted.shared + "/dangling";
+    fs::create_symlink(planted.dir.file("made-elsewhere"), dangling);
+    ASSERT_TRUE(platform::WriteFreshFile(dangling, "x"));
+    EXPECT_FALSE(fs::exists(planted.dir.file("made-elsewhere")));
+
+    // The settings' temporary file has a name anyone can guess.
+    const std::string settings = planted.shared + "/settings.json";
+    fs::create_symlink(planted.victim, settings + ".tmp." + std::to_string(::getpid()));
+    ASSERT_TRUE(platform::WriteFileAtomic(settings, "{}"));
+    EXPECT_EQ(planted.VictimText(), "precious");
+    ASSERT_TRUE(platform::ReadWholeFile(settings, &text));
+    EXPECT_EQ(text, "{}");
+}
+
+TEST(FilesTest, FreshFilesReplaceOldFilesButNoFolder) {
+    zutest::TempDir dir;
+    const std::string path = dir.file("clip.mp4");
+    ASSERT_EQ(platform::WriteWholeFile(path, "old and long"), 12);
+    ASSERT_TRUE(platform::WriteFreshFile(path, "new"));
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile(path, &text));
+    EXPECT_EQ(text, "new");
+
+    fs::create_directories(dir.file("folder/inside"));
+    std::string error;
+    EXPECT_EQ(platform::CreateFreshFile(dir.file("folder"), &error), -1);
+    EXPECT_NE(error.find("folder"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(dir.file("folder/inside")));
+    EXPECT_FALSE(platform::WriteFreshFile(dir.file("no/such/dir/f"), "x"));
+
+    // The descriptor's path reaches the file even after its name moved on.
+    const int fd = platform::CreateFreshFile(dir.file("named"));
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(platform::RenameFile(dir.file("named"), dir.file("renamed")));
+    EXPECT_EQ(platform::WriteWholeFile(platform::DescriptorPath(fd), "via fd"), 6);
+    platform::CloseDescriptor(fd);
+    ASSERT_TRUE(platform::ReadWholeFile(dir.file("renamed"), &text));
+    EXPECT_EQ(text, "via fd");
+    EXPECT_FALSE(platform::FileExists(dir.file("named")));
 }
 
 TEST(FilesTest, ReadingFailsCleanly) {

@@ -96,12 +96,12 @@ TEST(PhoneSimOptions, HelpWinsAndDocumentsEveryOption) {
     EXPECT_EQ(ParseArgs({"--version"}).result, Result::kVersion);
     std::string help = PhoneSimOptions::HelpText();
     for (const char* option :
-         {"--host",      "--port",      "--discover", "--discover-timeout", "--name",
-          "--udp",       "--udp-chunk", "--no-play",  "--timeout",          "--video",
-          "--fps",       "--pattern",   "--gop",      "--bitrate",          "--wav",
-          "--tone",      "--rate",      "--channels", "--tone-level",       "--block-ms",
-          "--duration",  "--frames",    "--loop",     "--command",          "--log-packets",
-          "--save-video"}) {
+         {"--host",       "--port",         "--discover", "--discover-timeout", "--name",
+          "--udp",        "--udp-chunk",    "--no-play",  "--timeout",          "--video",
+          "--fps",        "--pattern",      "--gop",      "--bitrate",          "--wav",
+          "--tone",       "--rate",         "--channels", "--tone-level",       "--block-ms",
+          "--duration",   "--frames",       "--loop",     "--command",          "--log-packets",
+          "--save-video", "--pattern-sizes"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -126,6 +126,23 @@ TEST(PhoneSimOptions, PatternNeedsEvenSizesAndARate) {
                             "8192x360@30", "@30x640"}) {
         EXPECT_NE(ErrorOf({"--pattern", bad}).find("WxH@FPS"), std::string::npos) << bad;
     }
+}
+
+TEST(PhoneSimOptions, MorePatternSizesAreEvenAndNeedAPattern) {
+    PhoneSimOptions o;
+    std::string error;
+    const char* args[] = {"zucam-phone-sim", "--pattern", "64x64@5", "--pattern-sizes",
+                          "320x240,240x320"};
+    ASSERT_EQ(PhoneSimOptions::Parse(5, args, &o, &error), Result::kRun) << error;
+    ASSERT_EQ(o.moreSizes.size(), 2u);
+    EXPECT_EQ(o.moreSizes[1], std::make_pair(240, 320));
+    for (const char* bad : {"320x241", "320x240,", "320", "x240", "16x16", "320x240,,64x64"}) {
+        EXPECT_NE(ErrorOf({"--pattern", "64x64@5", "--pattern-sizes", bad}).find("--pattern-sizes"),
+                  std::string::npos)
+            << bad;
+    }
+    EXPECT_NE(ErrorOf({"--pattern-sizes", "64x64"}).find("applies to --pattern only"),
+              std::string::npos);
 }
 
 TEST(PhoneSimOptions, RejectsStructuralMistakes) {

@@ -111,6 +111,35 @@ TEST(PhoneSimPatternEncoder, UnitsDecodeToNumberedPicturesOfTheRightSize) {
     }
 }
 
+// A phone that turns or switches resolution: each picture its own size, each
+// a key picture with its parameter sets, numbered on as before.
+TEST(PhoneSimPatternEncoder, SizesTakenInTurnChangeEveryPicture) {
+    PatternEncoder encoder;
+    PatternEncoder::Settings s;
+    s.width = 320;
+    s.height = 240;
+    s.moreSizes = {{240, 320}, {642, 362}};
+    std::string error;
+    ASSERT_TRUE(encoder.Open(s, &error)) << error;
+    Decoder decoder;
+    ASSERT_TRUE(decoder.ok());
+    for (int i = 0; i < 7; ++i) {
+        AccessUnit unit;
+        ASSERT_EQ(encoder.Next(&unit, &error), 1) << error;
+        EXPECT_TRUE(unit.key) << i;
+        EXPECT_FALSE(unit.config.empty()) << i;
+        decoder.Push(unit.config + unit.picture);
+    }
+    decoder.Flush();
+    ASSERT_EQ(decoder.pictures.size(), 7u);
+    const int widths[3] = {320, 240, 642}, heights[3] = {240, 320, 362};
+    for (size_t i = 0; i < decoder.pictures.size(); ++i) {
+        EXPECT_EQ(decoder.pictures[i].width, widths[i % 3]) << i;
+        EXPECT_EQ(decoder.pictures[i].height, heights[i % 3]) << i;
+        EXPECT_EQ(decoder.pictures[i].counter, static_cast<int>(i));
+    }
+}
+
 TEST(PhoneSimPatternEncoder, DefaultGopIsTwoSecondsAndSmallSizesWork) {
     PatternEncoder encoder;
     PatternEncoder::Settings s;

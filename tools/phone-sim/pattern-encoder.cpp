@@ -46,6 +46,16 @@ bool PatternEncoder::Open(const Settings& settings, std::string* error) {
     settings_ = settings;
     if (settings_.gop <= 0)
         settings_.gop = 2 * settings_.fps;
+    if (!settings_.moreSizes.empty())
+        settings_.moreSizes.insert(settings_.moreSizes.begin(), {settings.width, settings.height});
+    return OpenCodec(settings.width, settings.height, error);
+}
+
+bool PatternEncoder::OpenCodec(int width, int height, std::string* error) {
+    avcodec_free_context(&parts_->context);
+    av_frame_free(&parts_->frame);
+    settings_.width = width;
+    settings_.height = height;
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec) {
         *error = "this FFmpeg has no libx264 encoder; use --video FILE instead of --pattern";
@@ -54,7 +64,8 @@ bool PatternEncoder::Open(const Settings& settings, std::string* error) {
     AVCodecContext* c = avcodec_alloc_context3(codec);
     parts_->context = c;
     parts_->frame = av_frame_alloc();
-    parts_->packet = av_packet_alloc();
+    if (!parts_->packet)
+        parts_->packet = av_packet_alloc();
     if (!c || !parts_->frame || !parts_->packet) {
         *error = "out of memory setting up the pattern encoder";
         return false;
@@ -133,6 +144,14 @@ void PatternEncoder::Paint(int64_t index) {
 }
 
 int PatternEncoder::Next(AccessUnit* unit, std::string* error) {
+    if (!settings_.moreSizes.empty()) {
+        const auto& size =
+            settings_.moreSizes[static_cast<size_t>(index_) % settings_.moreSizes.size()];
+        if ((size.first != settings_.width || size.second != settings_.height) &&
+            !OpenCodec(size.first, size.second, error)) {
+            return -1;
+        }
+    }
     AVCodecContext* c = parts_->context;
     AVFrame* f = parts_->frame;
     AVPacket* p = parts_->packet;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tools/phone-sim/video-source.h"
 
@@ -28,6 +30,9 @@ public:
         int fps = 30;
         int gop = 0;          // 0: two seconds' worth of frames
         int bitrateKbps = 0;  // 0: x264's constant-quality default
+        // Sizes taken in turn with width x height, one per picture; every
+        // change of size starts a new stream (parameter sets and an IDR).
+        std::vector<std::pair<int, int>> moreSizes;
     };
 
     PatternEncoder();
@@ -45,6 +50,7 @@ public:
     static constexpr int kCounterBits = 16;
 
 private:
+    bool OpenCodec(int width, int height, std::string* error);
     void Paint(int64_t index);
 
     struct Parts;

@@ -102,6 +102,7 @@ bool PhoneSession::OpenSources(std::string* error) {
         s.height = options_.height;
         s.fps = options_.fps;
         s.gop = options_.gop;
+        s.moreSizes = options_.moreSizes;
         s.bitrateKbps = options_.bitrateKbps;
         if (!encoder->Open(s, error))
             return false;

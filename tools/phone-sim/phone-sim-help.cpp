@@ -36,6 +36,8 @@ Video (at most one source):
   --pattern WxH@FPS      generated moving test picture encoded with libx264
                          (ultrafast, zerolatency); the frame number is drawn as 16
                          black/white blocks along the top edge
+  --pattern-sizes WxH,...  more sizes for --pattern, taken in turn with the
+                         --pattern size, a new one every picture (each an IDR)
   --gop N                key-frame interval for --pattern (default 2 x FPS)
   --bitrate KBPS         target bit rate for --pattern (default constant quality)
 

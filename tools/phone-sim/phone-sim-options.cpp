@@ -114,6 +114,31 @@ bool ParsePattern(const std::string& v, PhoneSimOptions* o, std::string* error) 
     return true;
 }
 
+// WxH[,WxH...]: the sizes the pattern takes in turn after the --pattern size.
+bool ParseMoreSizes(const std::string& v, PhoneSimOptions* o, std::string* error) {
+    size_t pos = 0;
+    while (pos <= v.size()) {
+        size_t comma = v.find(',', pos);
+        const std::string one = v.substr(pos, comma == std::string::npos ? comma : comma - pos);
+        size_t x = one.find('x');
+        long long w, h;
+        if (x == std::string::npos || !ToInt(one.substr(0, x), 32, 4096, &w) ||
+            !ToInt(one.substr(x + 1), 32, 4096, &h) || w % 2 || h % 2 ||
+            o->moreSizes.size() >= 64) {
+            *error =
+                "--pattern-sizes wants up to 64 even sizes WxH,WxH,... (32 to 4096 pixels), "
+                "not '" +
+                v + "'";
+            return false;
+        }
+        o->moreSizes.emplace_back(static_cast<int>(w), static_cast<int>(h));
+        if (comma == std::string::npos)
+            break;
+        pos = comma + 1;
+    }
+    return true;
+}
+
 bool ParseName(const std::string& v, PhoneSimOptions* o, std::string* error) {
     // The whole push-play frame must fit the desktop's 4096-byte command buffer.
     if (v.size() > 1024) {
@@ -147,6 +172,7 @@ const std::vector<OptionInfo>& Specs() {
         {"--video", true, false, TextOption("--video", &O::videoFile)},
         {"--fps", true, false, IntOption("--fps", 1, 240, &O::fps)},
         {"--pattern", true, false, ParsePattern},
+        {"--pattern-sizes", true, false, ParseMoreSizes},
         {"--gop", true, false, IntOption("--gop", 1, 10000, &O::gop)},
         {"--bitrate", true, false, IntOption("--bitrate", 1, 1000000, &O::bitrateKbps)},
         {"--wav", true, false, TextOption("--wav", &O::wavFile)},
@@ -185,6 +211,8 @@ bool CheckRules(const PhoneSimOptions& o, const std::set<std::string>& seen, std
         {"--fps", [&](auto& p, auto&) { return !p.videoFile.empty(); },
          "--fps applies to --video only (--pattern takes WxH@FPS)"},
         {"--gop", [&](auto& p, auto&) { return p.pattern; }, "--gop applies to --pattern only"},
+        {"--pattern-sizes", [&](auto& p, auto&) { return p.pattern; },
+         "--pattern-sizes applies to --pattern only"},
         {"--bitrate", [&](auto& p, auto&) { return p.pattern; },
          "--bitrate applies to --pattern only"},
         {"--wav", [&](auto&, auto& s) { return !has(s, "--tone"); },

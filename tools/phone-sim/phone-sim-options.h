@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/phone-sim/phone-command.h"
@@ -31,6 +32,9 @@ struct PhoneSimOptions {
     bool pattern = false;
     int width = 0;
     int height = 0;
+    // More pattern sizes: picture n has size n modulo the list's length, the
+    // --pattern size first (a phone turning or switching resolution at once).
+    std::vector<std::pair<int, int>> moreSizes;
     int gop = 0;  // 0: two seconds
     int bitrateKbps = 0;
 

@@ -146,7 +146,7 @@ std::string CameraOptions::UsageText() {
            "       zucam-camera --y4m FILE|- [--frames N] [--timeout S] [--fps N] [--stats]\n"
            "\n"
            "Serves the ZuCam virtual camera to Linux programs: reads every new picture\n"
-           "ZuCam publishes in its camera queue (/dev/shm/ZuVirtualCameraQueue) and\n"
+           "ZuCam publishes in its camera queue (/dev/shm/ZuVirtualCameraQueue-UID) and\n"
            "hands it on as a camera that video-call, recording and streaming programs\n"
            "pick like any other. ZuCam and zucamd start it themselves.\n"
            "\n"

@@ -14,6 +14,7 @@ extern "C" {
 
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
 #include "hublet/log-sink.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -173,7 +174,19 @@ bool FFmpegRecorder::addAudioStream(const RecordParams& params) {
 bool FFmpegRecorder::openFile(const RecordParams& params) {
     av_dump_format(output_, 0, params.path.c_str(), 1);
     if (!(output_->oformat->flags & AVFMT_NOFILE)) {
-        if (avio_open(&output_->pb, params.path.c_str(), AVIO_FLAG_WRITE) < 0) {
+        // The save folder may be shared: the file is made afresh, never
+        // through a link planted under its name, and FFmpeg opens that very
+        // file through its descriptor rather than the name again.
+        std::string error;
+        const int fd = platform::CreateFreshFile(params.path, &error);
+        if (fd < 0) {
+            BG_LOGE("Could not open %s: %s", params.path.c_str(), error.c_str());
+            return false;
+        }
+        const int ret =
+            avio_open(&output_->pb, platform::DescriptorPath(fd).c_str(), AVIO_FLAG_WRITE);
+        platform::CloseDescriptor(fd);
+        if (ret < 0) {
             BG_LOGE("Could not open %s", params.path.c_str());
             return false;
         }

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
 }
 
 #include "dep/QtComponent/recorder/record-worker.h"
+#include "platform/files.h"
 #include "tests/dep/recorder/recorder-test-util.h"
 #include "tests/support/test-host.h"
 
@@ -143,6 +146,36 @@ TEST(FFmpegRecorderTest, OpenFailuresLeaveNothingOpen) {
     EXPECT_TRUE(host.contains("avformat_alloc_output_context2 fail"));
     recorder.close();
     recorder.close();
+}
+
+// A save folder everybody may write to, where someone planted a link under
+// the recording's name: the recording becomes a file of its own there, and
+// the file the link names keeps every byte.
+TEST(FFmpegRecorderTest, APlantedLinkNeitherTakesNorTruncatesTheRecording) {
+    zutest::TestHost host;
+    namespace fs = std::filesystem;
+    const std::string shared = host.dir() + "/shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all);
+    const std::string victim = host.dir() + "/victim";
+    ASSERT_EQ(platform::WriteWholeFile(victim, "precious"), 8);
+    const std::string path = shared + "/ZuCam_recoder[20260101120000].mp4";
+    fs::create_symlink(victim, path);
+
+    FFmpegRecorder recorder;
+    RecordParams params = Params(path);
+    params.withAudio = false;
+    ASSERT_TRUE(recorder.open(params));
+    Record(&recorder, params, 0.4, false);
+    recorder.close();
+
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile(victim, &text));
+    EXPECT_EQ(text, "precious");
+    EXPECT_FALSE(fs::is_symlink(path));
+    std::vector<rectest::StreamInfo> streams = rectest::Probe(path);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, AV_CODEC_ID_H264);
 }
 
 TEST(FFmpegRecorderTest, FirstAudioFrameIsStampedWithItsOwnLength) {

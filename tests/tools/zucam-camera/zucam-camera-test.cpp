@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
@@ -319,6 +320,66 @@ TEST_F(ZuCamCameraTest, FollowsZuCamThroughARestart) {
     ASSERT_TRUE(y4m.valid);
     ASSERT_EQ(y4m.frames.size(), 2u);
     EXPECT_TRUE(y4m.frames[1] == after.frameBody());
+}
+
+// Anyone who may write the queue may also shrink it under the reader; the
+// reader must take that as ZuCam going away, not die of SIGBUS.
+TEST_F(ZuCamCameraTest, AQueueCutShortUnderTheReaderIsAWriterThatWentAway) {
+    auto queue = VirtualCameraQueue::create(kCapacity);
+    ASSERT_TRUE(queue);
+    const std::string shm = "/dev/shm" + VirtualCameraQueue::Name();
+    const auto fullSize = std::filesystem::file_size(shm);
+    startReading({"--y4m", out(), "--timeout", "20"});
+    ASSERT_TRUE(Picture(32, 32, 1).writeTo(*queue));
+    ASSERT_TRUE(waitForOutput(StreamSize(32, 32, 1))) << errText();
+
+    std::filesystem::resize_file(shm, 0);
+    ASSERT_TRUE(waitForErr("ZuCam closed the camera queue")) << errText();
+    EXPECT_TRUE(tool_.running()) << errText();
+    ASSERT_TRUE(tool_.signal(false));
+    EXPECT_EQ(tool_.wait(5000), 0) << errText();
+    Y4m y4m = ParseY4m(Read(out()));
+    EXPECT_TRUE(y4m.valid);
+    EXPECT_EQ(y4m.frames.size(), 1u);
+    // This process's own mapping is not guarded: whole again before the
+    // writer marks the queue stopped on closing.
+    std::filesystem::resize_file(shm, fullSize);
+}
+
+// A queue someone else made (here: root's, opened up for everybody to read)
+// may carry that user's pictures, or pictures made up to pass for this
+// user's phone: another user's zucam-camera refuses it.
+TEST_F(ZuCamCameraTest, AnotherUsersQueueIsRefused) {
+    if (platform::UserId() != 0 || !platform::FileExists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "needs root and setpriv to act as a second user";
+    auto queue = VirtualCameraQueue::create(kCapacity);
+    ASSERT_TRUE(queue);
+    const std::string shm = "/dev/shm" + VirtualCameraQueue::Name();
+    std::filesystem::permissions(
+        shm, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                 std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    ASSERT_TRUE(Picture(16, 16, 1).writeTo(*queue));
+    platform::ChildProcess::Options options;
+    options.argv = {"/usr/bin/setpriv",
+                    "--reuid=65534",
+                    "--regid=65534",
+                    "--clear-groups",
+                    "--",
+                    platform::GetEnv("ZUCAM_BIN_DIR") + "/zucam-camera",
+                    "--y4m",
+                    "-",
+                    "--frames",
+                    "1",
+                    "--timeout",
+                    "5"};
+    options.stdoutPath = dir_.file("stdout");
+    options.stderrPath = dir_.file("stderr");
+    ASSERT_TRUE(tool_.start(options));
+    ASSERT_TRUE(waitForErr("cannot read the camera queue")) << errText();
+    ASSERT_TRUE(Picture(16, 16, 2).writeTo(*queue));
+    EXPECT_EQ(tool_.wait(10000), 7) << errText();
+    EXPECT_NE(errText().find("belongs to another user"), std::string::npos) << errText();
+    EXPECT_TRUE(Read(dir_.file("stdout")).empty()) << "no picture of another user is passed on";
 }
 
 TEST_F(ZuCamCameraTest, StopSignalEndsCleanlyWithStats) {

@@ -346,6 +346,40 @@ INSTANTIATE_TEST_SUITE_P(Transports, ZucamWindowTest,
                              return std::string(info.param.name);
                          });
 
+class ZucamSizeChangeTest : public ZucamProgramTest, public ::testing::WithParamInterface<bool> {};
+
+// A phone whose picture changes size from one picture to the next (turns,
+// resolution switches) for 10 s: both renderers show it, and the window lives
+// on and ends cleanly. Sizes include odd chroma widths and both orientations.
+TEST_P(ZucamSizeChangeTest, APictureSizeThatChangesEveryPictureIsShownFor10Seconds) {
+    hardwareRender_ = GetParam();
+    WriteSettings(hardwareRender_);
+    platform::ChildProcess zucam;
+    ASSERT_TRUE(StartZucam(&zucam, "zucam"));
+    std::string window;
+    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam.pid(), kStartMs, &window)) << Diagnostics();
+    ASSERT_TRUE(WaitForListening(10080, kStartMs)) << Diagnostics();
+    platform::ChildProcess phone;
+    ASSERT_TRUE(
+        e2e::Start(&phone, dir_, "phone",
+                   {e2e::Bin("zucam-phone-sim"), "--port", "10080", "--pattern", "640x360@30",
+                    "--pattern-sizes", "360x640,642x362,320x240,1280x720", "--duration", "10"}));
+    EXPECT_TRUE(WaitForPattern(window, kPictureMs))
+        << "the window never showed the pattern; last capture: " << dir_.file("window.png")
+        << Diagnostics() << e2e::ReadText(dir_.file("phone.err"));
+    // The phone ends by itself after its 10 s; the window must still be there.
+    EXPECT_EQ(phone.wait(kPictureMs + 10000), 0) << e2e::ReadText(dir_.file("phone.err"));
+    ASSERT_TRUE(zucam.running()) << Diagnostics();
+    ASSERT_TRUE(zucam.signal(false));
+    EXPECT_EQ(zucam.wait(30000), 0) << Diagnostics();
+    EXPECT_FALSE(platform::FileExists(QueueFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderers, ZucamSizeChangeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "OpenGL" : "Painter");
+                         });
+
 class ZucamSignalTest : public ZucamProgramTest, public ::testing::WithParamInterface<bool> {};
 
 // A session logging out or Ctrl-C in a terminal: the same ending as a

@@ -410,11 +410,15 @@ TEST_F(ZucamdHostileTest, KilledZucamdLeavesAPlayableRecording) {
     ASSERT_EQ(files.size(), 1u) << Log();
     // Three seconds of pictures, whatever the pace: fragments of at most a
     // second have been written by then.
+    // The file is read while zucamd writes it: only the count that reached
+    // 90 is kept, never a second look that may meet half a fragment.
     std::string error;
     const Clock::time_point deadline = Clock::now() + Ms(60000);
-    while (Clock::now() < deadline && RecordedPictures(files[0], &error) < 90)
+    int before = RecordedPictures(files[0], &error);
+    while (Clock::now() < deadline && before < 90) {
         Sleep(500);
-    const int before = RecordedPictures(files[0], &error);
+        before = RecordedPictures(files[0], &error);
+    }
     ASSERT_GE(before, 90) << error;
     ASSERT_EQ(Log().find("recording finished"), std::string::npos) << "the recording ended first";
     ASSERT_TRUE(zucamd_.signal(true));
