@@ -22,6 +22,7 @@ extern "C" {
 #include "hublet/clock.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
+#include "hublet/plain-text.h"
 #include "hublet/value-store.h"
 #include "output-path.h"
 #include "screenshot-writer.h"
@@ -48,6 +49,9 @@ constexpr int kIpCopiedMs = 1000;
 const char* const kPowerSaving = QT_TRANSLATE_NOOP(
     "MainWindow", "检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式");
 constexpr int kPowerSavingMs = 3000;
+const char* const kUnsupportedPicture = QT_TRANSLATE_NOOP(
+    "MainWindow", "手机发送的画面格式无法显示，请在手机上改用普通（8位 4:2:0）画质");
+constexpr int kUnsupportedPictureMs = 5000;
 const char* const kCloseQuestion = QT_TRANSLATE_NOOP("MainWindow", "您是否确定要关闭软件？");
 const char* const kMediaPortBusy =
     QT_TRANSLATE_NOOP("MainWindow", "无法启动媒体传输服务，由于%1端口被占用");
@@ -360,8 +364,10 @@ void MainWindow::UpdateVolumn(int volumn) {
 
 void MainWindow::OnClientConnected(const char* name) {
     BG_LOGI("OnClientConnnectd, device:[%s]", name ? name : "");
+    // The phone chooses its name: the window shows it as short plain text.
+    const std::string shown = bg::PlainText(name ? name : "");
     QMetaObject::invokeMethod(this, "SwitchToWaitVideo", Qt::QueuedConnection,
-                              Q_ARG(QString, QString::fromUtf8(name ? name : "")));
+                              Q_ARG(QString, QString::fromStdString(shown)));
 }
 
 void MainWindow::OnClientDisconnected() {
@@ -395,6 +401,14 @@ void MainWindow::OnAudioFrame(const FrameHolder& frame) {
     if (f && f->data[0] && App())
         App()->WriteVirtualMic(f->data[0], f->nb_samples, f->sample_rate, f->ch_layout.nb_channels);
     recording_.PushAudio(frame);
+}
+
+void MainWindow::OnUnsupportedPicture() {
+    QMetaObject::invokeMethod(this, "ShowUnsupportedPicture", Qt::QueuedConnection);
+}
+
+void MainWindow::ShowUnsupportedPicture() {
+    tray_->ShowMessage(tr(kUnsupportedPicture), kUnsupportedPictureMs);
 }
 
 void MainWindow::OnScreenShotRequest() {

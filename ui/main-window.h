@@ -74,6 +74,7 @@ public:
     void OnScreenShotRequest() override;
     void OnStartRecordRequest() override;
     void OnStopRecordRequest() override;
+    void OnUnsupportedPicture() override;
 
     MainForm* mainForm() const;
     MenuStateForm* menuForm() const;
@@ -108,6 +109,7 @@ private slots:
     void SwitchToWaitConnection();
     void SwitchToWaitConnectionDelay();
     void OnFirstFrameReady();
+    void ShowUnsupportedPicture();
     void UpdateVolumn(int volumn);
     void ScreenShot();
     void ShowScreenShotResult(QString path);

@@ -274,6 +274,10 @@ void HeadlessHost::OnClientConnected(const char* name) {
     QMetaObject::invokeMethod(this, "StopAnnounce", Qt::QueuedConnection);
 }
 
+void HeadlessHost::OnUnsupportedPicture() {
+    terminal_.UnsupportedPicture();
+}
+
 void HeadlessHost::OnClientDisconnected() {
     BG_LOGI("OnClientDisconnnectd");
     terminal_.PhoneGone(false, 0);

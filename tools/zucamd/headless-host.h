@@ -62,6 +62,7 @@ public:
     void OnScreenShotRequest() override;
     void OnStartRecordRequest() override;
     void OnStopRecordRequest() override;
+    void OnUnsupportedPicture() override;
 
 private slots:
     void ScreenShot();

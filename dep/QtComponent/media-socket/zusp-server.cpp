@@ -119,7 +119,9 @@ void ZuSPServer::OnNewStreamConnection(Socket&& socket) {
         return;
     if (stream_connection_) {
         socket.Close(platform::kShutBoth);
-        BG_LOGW("only supported one stream connection\n");
+        // Said once per session; a crowd knocking is summed up at its end.
+        if (late_streams_++ == 0)
+            BG_LOGW("only supported one stream connection\n");
         return;
     }
     socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
@@ -268,12 +270,17 @@ void ZuSPServer::CloseConnection() {
 }
 
 void ZuSPServer::ReportRefusedStreams() {
-    const uint64_t refused = stream_gate_->Refused();
-    if (refused == refused_reported_)
-        return;
-    BG_LOGW("%llu stream connections without the session token closed\n",
-            static_cast<unsigned long long>(refused - refused_reported_));
-    refused_reported_ = refused;
+    const uint64_t refused = stream_gate_->Refused() - refused_reported_;
+    refused_reported_ = stream_gate_->Refused();
+    if (refused > 0) {
+        BG_LOGW("%llu stream connections without the session token closed\n",
+                static_cast<unsigned long long>(refused));
+    }
+    if (late_streams_ > 1) {
+        BG_LOGW("%llu more stream connections refused beside the phone's\n",
+                static_cast<unsigned long long>(late_streams_ - 1));
+    }
+    late_streams_ = 0;
 }
 
 void ZuSPServer::AnnounceTick() {

@@ -162,6 +162,8 @@ private:
     // Stream connections that have not shown the token yet.
     std::unique_ptr<StreamGate> stream_gate_;
     uint64_t refused_reported_ = 0;
+    // Stream connections refused because the phone's stream exists.
+    uint64_t late_streams_ = 0;
     std::unique_ptr<Connection> stream_connection_;
     std::unique_ptr<StreamPacketAssembler> stream_;
     // Set by RequestClose (from any thread) until the close has run: input that
