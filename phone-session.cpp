@@ -395,6 +395,10 @@ void PhoneSession::OnStopRecordRequest() {
     QMetaObject::invokeMethod(this, "StopRecording", Qt::QueuedConnection);
 }
 
+void PhoneSession::OnUnsupportedPicture() {
+    QMetaObject::invokeMethod(this, &PhoneSession::unsupportedPicture, Qt::QueuedConnection);
+}
+
 void PhoneSession::TakeScreenshot() {
     std::string message;
     QPointer<PhoneSession> self(this);

@@ -141,6 +141,7 @@ public:
     void OnScreenShotRequest() override;
     void OnStartRecordRequest() override;
     void OnStopRecordRequest() override;
+    void OnUnsupportedPicture() override;
 
 public slots:
     void TakeScreenshot();
@@ -170,6 +171,9 @@ signals:
     // The server of `mode` cannot listen on `port`.
     void serverFailed(Mode mode, int port);
     void decoderFailed(QString text);
+    // The phone sends pictures in a format that cannot be shown (4:4:4,
+    // 10-bit); they are dropped. Once per connection.
+    void unsupportedPicture();
     // The camera for other programs: working, or not (with the exit code).
     void cameraOutputChanged(bool working, int code);
     // The phone page is served on `port`; `problem` is non-empty when it

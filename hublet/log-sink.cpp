@@ -7,6 +7,7 @@
 
 #include "hublet/clock.h"
 #include "hublet/interface.h"
+#include "hublet/plain-text.h"
 #include "platform/files.h"
 #include "platform/log-output.h"
 #include "platform/paths.h"
@@ -164,7 +165,9 @@ void LogLine(int level, const char* file, int line, const char* format, ...) {
         return;
     va_list ap;
     va_start(ap, format);
-    std::string message = VFormat(format, ap);
+    // Messages carry names and text from outside: escaped, one message is
+    // always exactly one line of the file.
+    std::string message = EscapeControls(VFormat(format, ap));
     va_end(ap);
     std::string time = host->clock ? host->clock->format("%m%d-%H:%M:%S") : std::string();
     char head[64];

@@ -24,4 +24,7 @@ public:
     virtual void OnScreenShotRequest() = 0;
     virtual void OnStartRecordRequest() = 0;
     virtual void OnStopRecordRequest() = 0;
+    // The phone's pictures are in a format that cannot be shown and are
+    // dropped; once per connection. Decoder thread.
+    virtual void OnUnsupportedPicture() {}
 };

@@ -101,6 +101,11 @@ void MediaServer::OnDecodeFrame(const FrameHolder& frame) {
         callback_->OnVideoFrame(frame);
 }
 
+void MediaServer::OnUnsupportedFormat(int) {
+    if (callback_)
+        callback_->OnUnsupportedPicture();
+}
+
 void MediaServer::OnReInitDecoder() {
     QMetaObject::invokeMethod(this, "ReInitDecoder", Qt::AutoConnection);
 }

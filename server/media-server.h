@@ -64,6 +64,7 @@ private:
     // DecodeFrameCallback
     void OnDecodeFrame(const FrameHolder& frame) override;
     void OnReInitDecoder() override;
+    void OnUnsupportedFormat(int pixelFormat) override;
 
     // Stream-server callbacks (loop thread; video/audio also Zup2p's thread).
     void OnConnected(const char* name);

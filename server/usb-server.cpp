@@ -182,6 +182,11 @@ void USBServer::OnDecodeFrame(const FrameHolder& frame) {
         callback_->OnVideoFrame(frame);
 }
 
+void USBServer::OnUnsupportedFormat(int) {
+    if (callback_)
+        callback_->OnUnsupportedPicture();
+}
+
 void USBServer::OnReInitDecoder() {
     QMetaObject::invokeMethod(this, "ReInitDecoder", Qt::AutoConnection);
 }

@@ -192,6 +192,10 @@ Status: connected</translation>
         <translation>IP address copied to the clipboard</translation>
     </message>
     <message>
+        <source>手机发送的画面格式无法显示，请在手机上改用普通（8位 4:2:0）画质</source>
+        <translation>The phone sends a picture format ZuCam cannot show. Set the phone to ordinary (8-bit 4:2:0) video.</translation>
+    </message>
+    <message>
         <source>检测到电脑处于节能模式，可能会影响画面流畅度，建议调整为平衡模式或高性能模式</source>
         <translation>This computer is in power saving mode, which may make the video stutter. Switch to the balanced or performance power mode.</translation>
     </message>

@@ -14,6 +14,7 @@
 #include "hublet/clock.h"
 #include "hublet/interface.h"
 #include "hublet/log-sink.h"
+#include "hublet/plain-text.h"
 #include "hublet/value-store.h"
 #include "output-path.h"
 #include "platform/network-interfaces.h"
@@ -33,6 +34,10 @@
 #include "zucam.h"
 
 namespace {
+
+const char* const kUnsupportedPicture = QT_TRANSLATE_NOOP(
+    "MainWindow", "手机发送的画面格式无法显示，请在手机上改用普通（8位 4:2:0）画质");
+constexpr int kUnsupportedPictureMs = 5000;
 
 const char* const kTitle = QT_TRANSLATE_NOOP("MainWindow", "Zu虚拟摄像头");
 const char* const kToolTipIdle = QT_TRANSLATE_NOOP("MainWindow", "Zu虚拟摄像头\n状态：未连接");
@@ -170,6 +175,8 @@ void MainWindow::ConnectSession() {
     });
     connect(s, &PhoneSession::serverFailed, this, &MainWindow::ShowServerFailure);
     connect(s, &PhoneSession::decoderFailed, this, &MainWindow::ShowDecoderFailure);
+    connect(s, &PhoneSession::unsupportedPicture, this,
+            [this] { tray_->ShowMessage(tr(kUnsupportedPicture), kUnsupportedPictureMs); });
     connect(s, &PhoneSession::cameraOutputChanged, this, &MainWindow::ShowCameraOutput);
 }
 
@@ -263,6 +270,8 @@ void MainWindow::SwitchToWaitConnection() {
 }
 
 void MainWindow::SwitchToWaitVideo(QString name) {
+    // The phone chooses its name: it is shown as short plain text.
+    name = QString::fromStdString(bg::PlainText(name.toStdString()));
     menuForm()->SetDeviceState(name);
     mainForm()->SetConnectedName(name);
     // Back within the hold: the display page stays.

@@ -83,6 +83,24 @@ TEST(LogLineTest, LevelLettersAndMessagesAsWritten) {
     EXPECT_NE(lines[3].find("[D][bg] "), std::string::npos);
 }
 
+TEST(LogLineTest, ForeignTextCannotForgeALineOrSteerATerminal) {
+    zutest::TestHost host;
+    const std::string name = "Pixel\n0101-00:00:00[E][bg] forged.cpp 1   : \"x\"\r\x1b]0;t\x07\xff";
+    BG_LOGI("device:[%s]\n", name.c_str());
+    ASSERT_EQ(host.lines().size(), 1u);
+    const std::string line = host.lines()[0];
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    EXPECT_EQ(line.find('\r'), std::string::npos) << line;
+    EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
+    EXPECT_NE(line.find("device:[Pixel\\n0101-00:00:00[E][bg] forged.cpp 1   : \"x\"\\r\\x1b]0;t"
+                        "\\x07\\xff]\\n\"\n"),
+              std::string::npos)
+        << line;
+    std::string file;
+    ASSERT_TRUE(platform::ReadWholeFile(host.logPath(), &file));
+    EXPECT_EQ(file, line);
+}
+
 TEST(LogLineTest, SourceBaseNameAfterLastSlashOrBackslash) {
     EXPECT_STREQ(bg::SourceBaseName("C:\\work\\ui\\main-window.cpp"), "main-window.cpp");
     EXPECT_STREQ(bg::SourceBaseName("/src/dep\\mixed/zucam.cpp"), "zucam.cpp");

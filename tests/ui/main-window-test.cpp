@@ -301,6 +301,32 @@ TEST_F(MainWindowTest, ConnectionThenFirstPictureShowTheVideoAndEnableTheMenu) {
     uitest::KeepPicture(w->grab().toImage(), QStringLiteral("main-window-display"));
 }
 
+// A phone's name is its own to choose: markup must not load files or grow
+// the window, control characters show as escapes, a long name is cut.
+TEST_F(MainWindowTest, APhonesNameIsShownAsShortPlainText) {
+    const std::string name = "<img src=/dev/zero>\x1b]0;t\x07\n" + std::string(200, 'x');
+    FromThread([this, name] { w->session()->OnClientConnected(name.c_str()); });
+    ASSERT_TRUE(WaitUntil([this] { return page() == MainForm::kPageConnected; }));
+    const std::string shown = "<img src=/dev/zero>\\x1b]0;t\\x07\\n" + std::string(30, 'x') + "…";
+    for (const char* labelName : {"label_menu_state", "label_success"}) {
+        auto* label = Child<QLabel>(labelName);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << labelName;
+        EXPECT_NE(label->text().toStdString().find(shown), std::string::npos)
+            << labelName << ": " << label->text().toStdString();
+        // Drawn as text: a line's height, not a picture's.
+        EXPECT_LT(label->sizeHint().height(), 200) << labelName;
+    }
+    EXPECT_LT(w->height(), 2000);
+}
+
+TEST_F(MainWindowTest, PicturesThatCannotBeShownAreNoticed) {
+    const std::string notice = "手机发送的画面格式无法显示，请在手机上改用普通（8位 4:2:0）画质";
+    FromThread([this] { w->session()->OnUnsupportedPicture(); });
+    // The start's power notice may still be up: the new one replaces it.
+    EXPECT_TRUE(WaitUntil([this, notice] { return TipText(*w->tray()).toStdString() == notice; }))
+        << TipText(*w->tray()).toStdString();
+}
+
 TEST_F(MainWindowTest, AReconnectionWithinTheHoldKeepsTheDisplayPage) {
     Display();
     FromThread([this] { w->session()->OnClientDisconnectedDelay(); });

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "hublet/plain-text.h"
 #include "output-path.h"
 #include "platform/log-output.h"
 
@@ -53,7 +54,8 @@ void TerminalReport::AdbMissing() {
 }
 
 void TerminalReport::PhoneConnected(const std::string& name, const char* transport) {
-    Event("zucamd: phone \"" + name + "\" connected (" + transport + ")");
+    // The name is the phone's to choose: text, never terminal control.
+    Event("zucamd: phone \"" + bg::PlainText(name) + "\" connected (" + transport + ")");
 }
 
 void TerminalReport::FirstPicture(int width, int height, bool live) {
@@ -82,6 +84,12 @@ void TerminalReport::HoldRanOut() {
     Event("zucamd: the phone did not come back; camera stopped, waiting for the next phone");
 }
 
+void TerminalReport::UnsupportedPicture() {
+    Problem(
+        "the phone sends a picture format ZuCam cannot show (4:4:4 or more than 8 bits); its "
+        "pictures are dropped: set the phone to ordinary 8-bit 4:2:0 video");
+}
+
 void TerminalReport::RecordingStarted(const std::string& path) {
     Event("zucamd: recording to " + path);
 }
@@ -96,7 +104,7 @@ void TerminalReport::Screenshot(const std::string& path) {
 
 void TerminalReport::Problem(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    platform::WriteTerminal("zucamd: " + text + "\n");
+    platform::WriteTerminal("zucamd: " + bg::EscapeControls(text) + "\n");
 }
 
 std::string TerminalReport::Explain(const std::string& message) {
@@ -134,6 +142,6 @@ std::string TerminalReport::SaveDirUnusable(const std::string& dir, const std::s
 
 void TerminalReport::Event(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::fputs((line + "\n").c_str(), stdout);
+    std::fputs((bg::EscapeControls(line) + "\n").c_str(), stdout);
     std::fflush(stdout);
 }

@@ -26,6 +26,8 @@ public:
     void CameraOutput(bool working, int code);
     void PhoneGone(bool pictureKept, int holdSeconds);
     void HoldRanOut();
+    // The phone's pictures are dropped: their format cannot be shown.
+    void UnsupportedPicture();
     void RecordingStarted(const std::string& path);
     void RecordingStopped(const std::string& path);
     void Screenshot(const std::string& path);

@@ -16,4 +16,9 @@ public:
     // The owner is asked to rebuild its decoder. H264Decoder itself never asks;
     // the operation is there for decoders that can lose their device.
     virtual void OnReInitDecoder() = 0;
+
+    // The phone sends pictures in a format that has no receiver (4:2:2, 4:4:4,
+    // more than 8 bits); they are dropped. Called once per decoder, that is
+    // once per connection, with the FFmpeg pixel format.
+    virtual void OnUnsupportedFormat(int pixelFormat) { (void)pixelFormat; }
 };

@@ -15,6 +15,7 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/hwcontext.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -237,8 +238,19 @@ void H264Decoder::decode(const PacketHolder& packet) {
 
 void H264Decoder::deliverSoftware(AVFrame* frame) {
     // 4:2:2, 4:4:4 and high bit depth pictures have no receiver: dropped.
-    if (Deliverable(frame->format))
+    if (Deliverable(frame->format)) {
         deliver(frame);
+        return;
+    }
+    // Said once: the phone keeps sending them, and the person can only change
+    // the phone's settings.
+    if (unsupportedReported_)
+        return;
+    unsupportedReported_ = true;
+    if (sink_ && !stop_.load())
+        sink_->OnUnsupportedFormat(frame->format);
+    const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format));
+    BG_LOGW("the phone sends a picture format ZuCam cannot show (%s)", name ? name : "unknown");
 }
 
 void H264Decoder::deliverHardware(AVFrame* frame) {

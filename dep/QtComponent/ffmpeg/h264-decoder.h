@@ -91,4 +91,5 @@ private:
     AVFrame* frame_ = nullptr;
     AVFrame* download_ = nullptr;
     bool downloadFailureLogged_ = false;
+    bool unsupportedReported_ = false;
 };

@@ -42,7 +42,7 @@ std::string WriteCompactJson(const Json::Value& value) {
     return out.str();
 }
 
-bool ParseJson(const char* begin, const char* end, Json::Value* root) {
+bool ParseJson(const char* begin, const char* end, Json::Value* root, size_t* used) {
     static const Json::CharReaderBuilder builder = LenientReaderBuilder();
     try {
         std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -50,6 +50,11 @@ bool ParseJson(const char* begin, const char* end, Json::Value* root) {
         std::string errors;
         if (!reader->parse(begin, end, &parsed, &errors))
             return false;
+        if (used) {
+            const ptrdiff_t limit = parsed.getOffsetLimit();
+            const ptrdiff_t size = end - begin;
+            *used = static_cast<size_t>(limit > 0 && limit <= size ? limit : size);
+        }
         *root = std::move(parsed);
         return true;
     } catch (const std::exception&) {

@@ -13,7 +13,8 @@ namespace media_socket {
 std::string WriteCompactJson(const Json::Value& value);
 
 // Parses JSON text that may carry comments; trailing text after the value is
-// ignored. False (and no exception) when the text is not JSON.
-bool ParseJson(const char* begin, const char* end, Json::Value* root);
+// ignored. False (and no exception) when the text is not JSON. `used`, when
+// given, receives the length of the text up to the end of the value.
+bool ParseJson(const char* begin, const char* end, Json::Value* root, size_t* used = nullptr);
 
 }  // namespace media_socket

@@ -3,19 +3,25 @@
 #include <cstdio>
 
 #include "hublet/log-sink.h"
+#include "hublet/plain-text.h"
 
 namespace media_socket {
 namespace {
 
-const char* Text(const char* s) {
-    return s ? s : "";
+// Peers' texts end up in the log once standard error is diverted there:
+// escaped and cut, so that they stay one short line.
+constexpr size_t kShownChars = 256;
+
+std::string Text(const char* s) {
+    return bg::PlainText(s ? s : "", kShownChars);
 }
 
 }  // namespace
 
 UDPDataListener::UDPDataListener(ZuSPServer* /*server*/) {
     assembler_.SetTokenCallback([](const char* data, unsigned len) {
-        std::fprintf(stderr, "[token_packet]token='%.*s'\n", static_cast<int>(len), data);
+        const std::string token = bg::PlainText(std::string(data, len), kShownChars);
+        std::fprintf(stderr, "[token_packet]token='%s'\n", token.c_str());
         return true;
     });
 }
@@ -31,7 +37,7 @@ void UDPDataListener::SetAudioCallback(AudioCallback cb) {
 }
 
 void UDPDataListener::onConnected(unsigned peer_id, const char* desc) {
-    std::fprintf(stderr, "[connected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+    std::fprintf(stderr, "[connected]peerID=%u, desc='%s'\n", peer_id, Text(desc).c_str());
     if (phone_peer_ == 0) {
         phone_peer_ = peer_id;
         // Whatever a previous phone peer left half-sent is not this one's.
@@ -44,17 +50,17 @@ void UDPDataListener::onConnected(unsigned peer_id, const char* desc) {
 
 void UDPDataListener::onDisconnected(unsigned peer_id, const char* desc) {
     // The link ends through the command connection, not when Zup2p loses a peer.
-    std::fprintf(stderr, "[disconnected]peerID=%u, desc='%s'\n", peer_id, Text(desc));
+    std::fprintf(stderr, "[disconnected]peerID=%u, desc='%s'\n", peer_id, Text(desc).c_str());
     if (peer_id == phone_peer_)
         phone_peer_ = 0;
 }
 
 void UDPDataListener::onError(int code, const char* text) {
-    std::fprintf(stderr, "[disconnected]code=%d, describ='%s'\n", code, Text(text));
+    std::fprintf(stderr, "[disconnected]code=%d, describ='%s'\n", code, Text(text).c_str());
 }
 
 void UDPDataListener::onText(unsigned peer_id, const char* text) {
-    std::fprintf(stderr, "[onText]peerID=%u, onText='%s'\n", peer_id, Text(text));
+    std::fprintf(stderr, "[onText]peerID=%u, onText='%s'\n", peer_id, Text(text).c_str());
 }
 
 void UDPDataListener::onBinary(unsigned peer_id, int /*channel*/, const char* data, int len) {

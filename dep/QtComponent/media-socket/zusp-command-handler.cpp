@@ -6,6 +6,7 @@
 
 #include "dep/QtComponent/media-socket/json-text.h"
 #include "hublet/log-sink.h"
+#include "hublet/plain-text.h"
 
 namespace media_socket {
 namespace {
@@ -47,7 +48,8 @@ void ZuSPCommandHandler::OnMessage(const char* data, int len) {
 bool ZuSPCommandHandler::HandleBody(const char* body, size_t len) {
     ++bodies_taken_;
     Json::Value root;
-    if (!ParseJson(body, body + len, &root))
+    size_t used = 0;
+    if (!ParseJson(body, body + len, &root, &used))
         return Close();
     // JsonCpp throws on a "type" that is no number or a "data" that is no
     // object; the phone gets no reply and starts over.
@@ -59,7 +61,9 @@ bool ZuSPCommandHandler::HandleBody(const char* body, size_t len) {
         const Json::Value data = request["data"];
         peer_name_ = data["name"].asString();
         bool udp_wanted = data.isMember("udpPort") && data["udpPort"].asInt() != 0;
-        return Dispatch(type, data, udp_wanted, std::string(body, len));
+        // Only the JSON object is shown, escaped: what a phone puts after it
+        // or inside its strings must not reach the log as it came.
+        return Dispatch(type, data, udp_wanted, bg::EscapeControls(std::string(body, used)));
     } catch (const std::exception&) {
         return Close();
     }

@@ -26,6 +26,12 @@ constexpr unsigned kUdpPeerCount = 100;
 
 ZuSPServer::ZuSPServer() : loop_(new EventLoop), announce_timer_(kAnnounceIntervalMs, true) {
     announce_timer_.SetCallback([this] { AnnounceTick(); });
+    stream_gate_.reset(new StreamGate(loop_.get()));
+    stream_gate_->SetTokenSource([this] { return token_; });
+    stream_gate_->SetAdmitCallback(
+        [this](std::unique_ptr<Connection> connection, const std::string& received, bool closed) {
+            AdmitStream(std::move(connection), received, closed);
+        });
     loop_thread_ = std::thread([this] { loop_->Loop(); });
 }
 
@@ -36,6 +42,7 @@ ZuSPServer::~ZuSPServer() {
     // Zup2p's dispatch thread may still queue a close on the loop: stop it
     // while the loop exists.
     StopUdp();
+    stream_gate_.reset();
     stream_connection_.reset();
     cmd_connection_.reset();
     stream_acceptor_.reset();
@@ -112,19 +119,35 @@ void ZuSPServer::OnNewStreamConnection(Socket&& socket) {
         return;
     if (stream_connection_) {
         socket.Close(platform::kShutBoth);
+        // Said once per session; a crowd knocking is summed up at its end.
+        if (late_streams_++ == 0)
+            BG_LOGW("only supported one stream connection\n");
+        return;
+    }
+    socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    // Anyone on the network can connect here: the slot is the phone's only
+    // once the connection shows the token.
+    stream_gate_->Add(std::move(socket));
+}
+
+void ZuSPServer::AdmitStream(std::unique_ptr<Connection> connection, const std::string& received,
+                             bool closed) {
+    if (close_pending_.load())
+        return;
+    if (stream_connection_) {
         BG_LOGW("only supported one stream connection\n");
         return;
     }
     std::fprintf(stderr, "OnNewStreamConnection\n");
-    socket.SetKeepAlive(true, kKeepAliveIdleMs, kKeepAliveIntervalMs);
-    stream_connection_.reset(new Connection(loop_.get(), std::move(socket)));
+    stream_connection_ = std::move(connection);
     stream_connection_->SetMessageCallback(
         [this](char* data, int len) { OnStreamMessage(data, len); });
-    // One receive may take everything the kernel holds. Done here rather than
-    // queued: a close queued earlier in this iteration would free the
-    // connection before a queued resize ran.
+    // One receive may take everything the kernel holds.
     stream_connection_->SetBufferSize(StreamPacketAssembler::kBufferSize);
-    stream_connection_->Start();
+    // The token packet goes through the stream's own check once more.
+    FeedStream(received.data(), received.size());
+    if (closed)
+        OnStreamMessage(nullptr, 0);
 }
 
 void ZuSPServer::OnCmdMessage(char* data, int len) {
@@ -163,11 +186,14 @@ void ZuSPServer::OnStreamMessage(char* data, int len) {
         RequestClose();
         return;
     }
-    if (close_pending_.load())
+    FeedStream(data, static_cast<size_t>(len));
+}
+
+void ZuSPServer::FeedStream(const char* data, size_t len) {
+    if (close_pending_.load() || len == 0)
         return;
-    if (stream_->Feed(data, static_cast<size_t>(len)) != StreamPacketAssembler::Result::kOk) {
+    if (stream_->Feed(data, len) != StreamPacketAssembler::Result::kOk)
         RequestClose();
-    }
 }
 
 bool ZuSPServer::CheckToken(const char* data, unsigned len) {
@@ -223,9 +249,11 @@ void ZuSPServer::RequestClose() {
 void ZuSPServer::CloseConnection() {
     StopUdp();
     stream_acceptor_.reset();
+    stream_gate_->Clear();
     cmd_connection_.reset();
     stream_connection_.reset();
     token_.clear();
+    ReportRefusedStreams();
     commands_.Reset();
     if (stream_)
         stream_->Reset();
@@ -239,6 +267,20 @@ void ZuSPServer::CloseConnection() {
         std::fprintf(stderr, "[ZuSPServer::CloseConnection()]");
         disconnected_cb_();
     }
+}
+
+void ZuSPServer::ReportRefusedStreams() {
+    const uint64_t refused = stream_gate_->Refused() - refused_reported_;
+    refused_reported_ = stream_gate_->Refused();
+    if (refused > 0) {
+        BG_LOGW("%llu stream connections without the session token closed\n",
+                static_cast<unsigned long long>(refused));
+    }
+    if (late_streams_ > 1) {
+        BG_LOGW("%llu more stream connections refused beside the phone's\n",
+                static_cast<unsigned long long>(late_streams_ - 1));
+    }
+    late_streams_ = 0;
 }
 
 void ZuSPServer::AnnounceTick() {

@@ -12,6 +12,7 @@
 
 #include "dep/QtComponent/media-socket/announcer.h"
 #include "dep/QtComponent/media-socket/session-liveness.h"
+#include "dep/QtComponent/media-socket/stream-gate.h"
 #include "dep/QtComponent/media-socket/stream-packet-assembler.h"
 #include "dep/QtComponent/media-socket/timer.h"
 #include "dep/QtComponent/media-socket/zusp-command-handler.h"
@@ -46,7 +47,9 @@ class UDPDataListener;
 // command closes the link: both connections, the stream port and the Zup2p
 // transport go, the disconnected callback runs (once, and only for a phone
 // that finished push-play), and the phone starts again with a new command
-// connection. A second command connection is refused
+// connection. A stream connection counts only once its first packet carries
+// the token of the push-play reply (see StreamGate); the stream port's
+// strangers cost the phone nothing. A second command connection is refused
 // while the session is live; one that comes while the session is stale (see
 // SessionLiveness) closes it, as a disconnection, and is served instead.
 //
@@ -122,6 +125,10 @@ private:
     void OnNewStreamConnection(Socket&& socket);
     void OnCmdMessage(char* data, int len);
     void OnStreamMessage(char* data, int len);
+    void AdmitStream(std::unique_ptr<Connection> connection, const std::string& received,
+                     bool closed);
+    void FeedStream(const char* data, size_t len);
+    void ReportRefusedStreams();
     bool OpenStreamAcceptor(uint16_t* port);
     void StartUdp();
     void StopUdp();
@@ -152,6 +159,11 @@ private:
     SessionLiveness liveness_;
     ZuSPCommandHandler commands_{this};
     std::unique_ptr<Acceptor> stream_acceptor_;
+    // Stream connections that have not shown the token yet.
+    std::unique_ptr<StreamGate> stream_gate_;
+    uint64_t refused_reported_ = 0;
+    // Stream connections refused because the phone's stream exists.
+    uint64_t late_streams_ = 0;
     std::unique_ptr<Connection> stream_connection_;
     std::unique_ptr<StreamPacketAssembler> stream_;
     // Set by RequestClose (from any thread) until the close has run: input that

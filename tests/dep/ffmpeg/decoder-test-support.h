@@ -25,6 +25,10 @@ class PictureCollector : public DecodeFrameCallback {
 public:
     void OnDecodeFrame(const FrameHolder& frame) override;
     void OnReInitDecoder() override { ++reinitRequests; }
+    void OnUnsupportedFormat(int pixelFormat) override {
+        unsupportedFormat = pixelFormat;
+        ++unsupportedReports;
+    }
 
     std::vector<Picture> pictures() const;
     size_t count() const;
@@ -38,6 +42,8 @@ public:
     std::vector<FrameHolder> kept;
 
     std::atomic<int> reinitRequests{0};
+    std::atomic<int> unsupportedReports{0};
+    std::atomic<int> unsupportedFormat{-1};
 
 private:
     mutable std::mutex mutex_;

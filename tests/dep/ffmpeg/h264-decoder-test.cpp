@@ -143,16 +143,31 @@ TEST_F(H264DecoderTest, HighProfileLandscapeAndPortraitKeepTheirSize) {
 
 TEST_F(H264DecoderTest, FourTwoTwoAndFourFourFourPicturesAreDroppedAndDecodingGoesOn) {
     const auto& small = Stream(kSmall);
-    for (const H264StreamRecipe& recipe :
-         {FormatRecipe("yuv444p", "high444"), FormatRecipe("yuv422p", "high422")}) {
+    const struct {
+        H264StreamRecipe recipe;
+        AVPixelFormat format;
+    } cases[] = {
+        {FormatRecipe("yuv444p", "high444"), AV_PIX_FMT_YUV444P},
+        {FormatRecipe("yuv422p", "high422"), AV_PIX_FMT_YUV422P},
+        {FormatRecipe("yuv420p10le", "high10"), AV_PIX_FMT_YUV420P10LE},
+    };
+    for (const auto& c : cases) {
+        const H264StreamRecipe& recipe = c.recipe;
         const auto& wide = Stream(recipe);
         ASSERT_FALSE(wide.empty());
         PictureCollector sink;
         H264Decoder decoder;
+        host_.clear();
         ASSERT_TRUE(decoder.init(&sink, {}));
         ASSERT_TRUE(zutest::FeedPaced(decoder, wide));
         zutest::WaitQuiet(sink, 200, 3000);
         EXPECT_EQ(sink.count(), 0u) << recipe.pixelFormat;
+        // Said once for the whole run of such pictures, to the owner and the log.
+        ASSERT_TRUE(zutest::WaitDrained(decoder, 3000));
+        EXPECT_TRUE(host_.waitFor("the phone sends a picture format ZuCam cannot show", 5000));
+        EXPECT_EQ(sink.unsupportedReports.load(), 1) << recipe.pixelFormat;
+        EXPECT_EQ(sink.unsupportedFormat.load(), c.format) << recipe.pixelFormat;
+        EXPECT_EQ(host_.count("the phone sends a picture format ZuCam cannot show"), 1);
 
         ASSERT_TRUE(zutest::FeedPaced(decoder, small));
         ASSERT_TRUE(sink.waitFor(small.size(), 3000)) << sink.count() << " of " << small.size();

@@ -27,6 +27,17 @@ Json::Value Parse(const std::string& text) {
     return v;
 }
 
+TEST(JsonTextTest, UsedLengthEndsWithTheValue) {
+    const std::string object = "{\"type\":0,\"data\":{\"name\":\"a\"}}";
+    for (const std::string& tail : {std::string(), std::string("\n\x1b[2Jtrailing bytes")}) {
+        const std::string text = object + tail;
+        Json::Value v;
+        size_t used = 0;
+        ASSERT_TRUE(ParseJson(text.data(), text.data() + text.size(), &v, &used)) << text;
+        EXPECT_EQ(text.substr(0, used), object);
+    }
+}
+
 TEST(JsonTextTest, PingReplyIsCompactKeyOrderedWithLineFeed) {
     Json::Value reply;
     reply["version"] = "1.0";

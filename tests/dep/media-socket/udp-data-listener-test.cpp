@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stderr-capture.h"
 #include "tests/dep/media-socket/test-peer.h"
 #include "tests/support/test-host.h"
 #include "zup2p/zup2p.h"
@@ -66,9 +67,26 @@ TEST_F(UDPDataListenerTest, AudioPacketInMessagesOfFiveSevenAndTheRest) {
 }
 
 TEST_F(UDPDataListenerTest, TokenPacketsArePrintedNeverChecked) {
+    platform::StderrCapture capture;
     Binary(TokenPacket("anything at all") + TokenPacket("") + VideoPacket(1, "f"));
     EXPECT_EQ(closes_.load(), 0);
     EXPECT_EQ(Media(), (std::vector<std::string>{"v1:f"}));
+    EXPECT_NE(capture.stop().find("[token_packet]token='anything at all'\n"), std::string::npos);
+}
+
+// What peers say is printed into the log: escaped, cut, one line each.
+TEST_F(UDPDataListenerTest, PeersTextsArePrintedAsShortPlainLines) {
+    platform::StderrCapture capture;
+    ASSERT_TRUE(capture.active());
+    Binary(TokenPacket("key\x1b]0;t\x07\nFORGED"));
+    listener_.onText(100, ("\r\x1b[2J" + std::string(5000, 'x')).c_str());
+    const std::string printed = capture.stop();
+    EXPECT_NE(printed.find("token='key\\x1b]0;t\\x07\\nFORGED'\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("onText='\\r\\x1b[2J" + std::string(246, 'x') + "\xE2\x80\xA6'\n"),
+              std::string::npos)
+        << printed;
+    EXPECT_EQ(printed.find('\x1b'), std::string::npos);
+    EXPECT_EQ(printed.find("\nFORGED"), std::string::npos);
 }
 
 TEST_F(UDPDataListenerTest, EmptyMessageClosesTheLink) {

@@ -104,6 +104,26 @@ TEST_F(ZuSPCommandHandlerTest, TcpPushPlayOpensPortThenRepliesThenReportsConnect
     EXPECT_EQ(handler_.PeerName(), "Pixel 7");
 }
 
+// The command's text is echoed for diagnostics (into the log once standard
+// error is diverted there): only the JSON object, with nothing raw in it.
+TEST_F(ZuSPCommandHandlerTest, EchoedCommandsAreTheObjectOnlyAndEscaped) {
+    platform::StderrCapture capture;
+    ASSERT_TRUE(capture.active());
+    Send(std::string("{\"type\":-1,\"data\":{\"name\":\"a\xff\"}}\n\x1b]0;t\x07\nforged line\n"));
+    Send("{\"type\":0,\"data\":{\"name\":\"Pixel\"}}\r\n0101-00:00:00[E][bg] x.cpp 1 : \"no\"");
+    const std::string echoed = capture.stop();
+    EXPECT_NE(echoed.find("[ping_json]:{\"type\":-1,\"data\":{\"name\":\"a\\xff\"}}\n"),
+              std::string::npos)
+        << echoed;
+    EXPECT_NE(echoed.find("[push-play_json]:{\"type\":0,\"data\":{\"name\":\"Pixel\"}}\n"),
+              std::string::npos)
+        << echoed;
+    EXPECT_EQ(echoed.find("forged"), std::string::npos) << echoed;
+    EXPECT_EQ(echoed.find("[E][bg]"), std::string::npos) << echoed;
+    EXPECT_EQ(echoed.find('\x1b'), std::string::npos) << echoed;
+    EXPECT_EQ(fake_.replies.size(), 2u);
+}
+
 TEST_F(ZuSPCommandHandlerTest, UdpPortZeroOrAbsentMeansTcp) {
     Send("{\"type\":1,\"data\":{\"udpPort\":0}}");
     Send("{\"type\":1,\"data\":{\"name\":\"x\"}}");

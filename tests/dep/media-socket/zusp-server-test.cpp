@@ -222,6 +222,72 @@ TEST_F(ZuSPServerTest, SecondStreamConnectionIsRefused) {
     EXPECT_TRUE(WaitMedia(1));
 }
 
+// The stream port is open to the whole network: strangers that connect
+// before, beside and after the phone must neither take its slot nor end its
+// link.
+TEST_F(ZuSPServerTest, StrangersOnTheStreamPortNeverTakeThePhonesSlot) {
+    TcpPeer cmd;
+    ASSERT_TRUE(ConnectCmd(&cmd));
+    PushPlayReply r = PushPlay(&cmd, "{\"name\":\"Pixel 7\"}");
+    ASSERT_TRUE(r.ok) << r.text;
+    const uint16_t port = static_cast<uint16_t>(r.port);
+    TcpPeer silent, video_first, wrong_key, garbage;
+    ASSERT_TRUE(silent.Connect(port));
+    ASSERT_TRUE(video_first.Connect(port));
+    ASSERT_TRUE(wrong_key.Connect(port));
+    ASSERT_TRUE(garbage.Connect(port));
+    ASSERT_TRUE(video_first.Send(VideoPacket(1, "forged")));
+    ASSERT_TRUE(wrong_key.Send(TokenPacket("{00000000-0000-4000-8000-000000000000}")));
+    ASSERT_TRUE(garbage.Send("GET / HTTP/1.1\r\n\r\n"));
+    EXPECT_TRUE(video_first.WaitClosed());
+    EXPECT_TRUE(wrong_key.WaitClosed());
+    EXPECT_TRUE(garbage.WaitClosed());
+
+    // The phone comes after them all and still gets the stream.
+    TcpPeer phone;
+    ASSERT_TRUE(phone.Connect(port));
+    ASSERT_TRUE(phone.Send(TokenPacket(r.key) + VideoPacket(1, "real")));
+    ASSERT_TRUE(WaitMedia(1));
+    // A silent stranger is sent away after a while, and nothing it did
+    // ended the phone's link or reached the owner.
+    EXPECT_TRUE(silent.WaitClosed(10000));
+    ASSERT_TRUE(phone.Send(VideoPacket(1, "still")));
+    ASSERT_TRUE(WaitMedia(2));
+    auto media = Media();
+    ASSERT_EQ(media.size(), 2u);
+    EXPECT_EQ(media[0].payload, "real");
+    EXPECT_EQ(media[1].payload, "still");
+    EXPECT_EQ(Disconnects(), 0);
+    // Once the phone holds the slot, a late stranger is refused outright.
+    TcpPeer late;
+    ASSERT_TRUE(late.Connect(port));
+    EXPECT_TRUE(late.WaitClosed());
+    EXPECT_EQ(Disconnects(), 0);
+    // The session's refusals are summed up in one line when it ends.
+    cmd.Close();
+    EXPECT_TRUE(WaitDisconnects(1));
+    EXPECT_TRUE(host_.waitFor("stream connections without the session token closed", 2000));
+}
+
+TEST_F(ZuSPServerTest, ACrowdOfSilentStrangersCannotCrowdOutThePhone) {
+    TcpPeer cmd;
+    ASSERT_TRUE(ConnectCmd(&cmd));
+    PushPlayReply r = PushPlay(&cmd, "{}");
+    ASSERT_TRUE(r.ok) << r.text;
+    const uint16_t port = static_cast<uint16_t>(r.port);
+    std::vector<TcpPeer> crowd(StreamGate::kMaxWaiting + 8);
+    for (TcpPeer& stranger : crowd)
+        ASSERT_TRUE(stranger.Connect(port));
+    TcpPeer phone;
+    ASSERT_TRUE(phone.Connect(port));
+    ASSERT_TRUE(phone.Send(TokenPacket(r.key) + VideoPacket(1, "real")));
+    ASSERT_TRUE(WaitMedia(1));
+    // The oldest strangers made room; the rest go once their time is up.
+    for (TcpPeer& stranger : crowd)
+        EXPECT_TRUE(stranger.WaitClosed(10000));
+    EXPECT_EQ(Disconnects(), 0);
+}
+
 TEST_F(ZuSPServerTest, PhoneClosingEitherConnectionEndsTheLinkAndAllowsReconnect) {
     for (bool close_stream : {true, false}) {
         TcpPeer cmd, stream;

@@ -409,4 +409,44 @@ INSTANTIATE_TEST_SUITE_P(Signals, ZucamSignalTest, ::testing::Values(false, true
                              return std::string(info.param ? "Sigint" : "Sigterm");
                          });
 
+long long PeakResidentKb(long pid) {
+    std::string status;
+    platform::ReadWholeFile("/proc/" + std::to_string(pid) + "/status", &status);
+    const size_t at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + 6);
+}
+
+// A phone named like a picture and a terminal title: the window shows its
+// pattern at its usual size, reads no file for the name, and ends at once.
+TEST_F(ZucamProgramTest, AHostileNameIsShownAsTextAndCostsNothing) {
+    WriteSettings(false);
+    platform::ChildProcess zucam;
+    ASSERT_TRUE(StartZucam(&zucam, "zucam"));
+    std::string window;
+    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam.pid(), kStartMs, &window)) << Diagnostics();
+    xdisplay::Geometry before;
+    ASSERT_TRUE(xdisplay::GetGeometry(window, &before));
+    ASSERT_TRUE(WaitForListening(10080, kStartMs)) << Diagnostics();
+    platform::ChildProcess phone;
+    ASSERT_TRUE(e2e::Start(
+        &phone, dir_, "phone",
+        {e2e::Bin("zucam-phone-sim"), "--port", "10080", "--name",
+         "<img src=/dev/zero>\x1b]0;title\x07", "--pattern", "320x240@15", "--duration", "120"}));
+    ASSERT_TRUE(WaitForPattern(window, kPictureMs)) << Diagnostics();
+    xdisplay::Geometry after;
+    ASSERT_TRUE(xdisplay::GetGeometry(window, &after));
+    EXPECT_EQ(after.width, before.width);
+    EXPECT_EQ(after.height, before.height);
+    const long long peakKb = PeakResidentKb(zucam.pid());
+    EXPECT_GT(peakKb, 0);
+    EXPECT_LT(peakKb, 300 * 1024) << "peak resident " << peakKb << " kB";
+    const std::string log = e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_NE(log.find("device:[<img src=/dev/zero>\\x1b]0;title\\x07]"), std::string::npos)
+        << Diagnostics();
+    EXPECT_EQ(log.find('\x1b'), std::string::npos);
+    ASSERT_TRUE(zucam.signal(false));
+    EXPECT_EQ(zucam.wait(30000), 0) << Diagnostics();
+    phone.signal(true);
+}
+
 }  // namespace
