@@ -22,6 +22,7 @@
 #include "hublet/value-store.h"
 #include "platform/process-list.h"
 #include "platform/system-info.h"
+#include "ui/window-stacking.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ void ZuCam::Initialize() {
         exit(1);
         return;
     }
+    installEventFilter(new WindowStacking(this));
     SetWindowStaysOnTop(windowStaysOnTop);
     mainWindow->show();
     if (!micOpened)
@@ -245,9 +247,9 @@ void ZuCam::SetWindowStaysOnTop(bool onTop) {
     windowStaysOnTop = onTop;
     if (!mainWindow)
         return;
-    // Changing window flags hides the window; show it again.
-    mainWindow->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    mainWindow->show();
+    // Its dialogs, the settings dialog that changed this among them, stay
+    // above it and stay open.
+    WindowStacking::SetStaysOnTop(mainWindow, onTop);
 }
 
 void ZuCam::SetSaveDir(const QString& dir) {
