@@ -154,6 +154,11 @@ bool ZuCam::CanShowDialogs() {
     return QGuiApplication::primaryScreen() != nullptr;
 }
 
+QString ZuCam::MessageTitle() const {
+    // Before the main window there is only the program's name to give.
+    return mainWindow ? mainWindow->windowTitle() : applicationDisplayName();
+}
+
 bool ZuCam::AskQuestion(const QString& text) {
     BG_LOGI("question for the user: %s", qUtf8Printable(text));
     if (!CanShowDialogs()) {
@@ -163,6 +168,7 @@ bool ZuCam::AskQuestion(const QString& text) {
     QMessageBox box(QMessageBox::Question, QString(),
                     QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
                     QMessageBox::NoButton, mainWindow.data());
+    box.setWindowTitle(MessageTitle());
     QPushButton* ok =
         box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.addButton(QCoreApplication::translate("ZuCam", "取消"), QMessageBox::RejectRole);
@@ -177,6 +183,7 @@ void ZuCam::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::Information, QString(),
                     QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
                     QMessageBox::NoButton, mainWindow.data());
+    box.setWindowTitle(MessageTitle());
     box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.exec();
 }

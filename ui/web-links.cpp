@@ -42,6 +42,28 @@ void WebLinks::Retarget(QLabel* label, const QString& site) {
     label->setText(text);
 }
 
+void WebLinks::DropHelpLinks(QLabel* label) {
+    if (!label)
+        return;
+    QString text = label->text();
+    static const QRegularExpression link(
+        QStringLiteral("<a\\s[^>]*href=\"qrc:/help/help\\.html[^\"]*\"[^>]*>.*?</a>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    text.remove(link);
+    // What joined the links, or led up to them, would be left dangling.
+    static const QRegularExpression dangling(QStringLiteral(
+        "(\\s|&nbsp;|\\||,|，|或|\\bor\\b)+$"));
+    text.remove(dangling);
+    label->setText(text);
+}
+
+void WebLinks::PointAtSite(QLabel* label, const QString& site) {
+    if (site.isEmpty())
+        DropHelpLinks(label);
+    else
+        Retarget(label, site);
+}
+
 bool WebLinks::Open(QWidget* parent, const QString& url) {
     if (IsBundledHelpPage(url)) {
         HelpInfoDialog page(parent);
