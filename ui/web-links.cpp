@@ -51,8 +51,9 @@ void WebLinks::DropHelpLinks(QLabel* label) {
         QRegularExpression::DotMatchesEverythingOption);
     text.remove(link);
     // What joined the links, or led up to them, would be left dangling.
-    static const QRegularExpression dangling(QStringLiteral(
-        "(\\s|&nbsp;|\\||,|，|或|\\bor\\b)+$"));
+    // A full-width comma (U+FF0C) or the word "or" (U+6216) ends a Chinese lead-in.
+    static const QRegularExpression dangling(
+        QStringLiteral("(\\s|&nbsp;|\\||,|%1|%2|\\bor\\b)+$").arg(QChar(0xFF0C), QChar(0x6216)));
     text.remove(dangling);
     label->setText(text);
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace xdisplay {
@@ -150,9 +151,34 @@ std::vector<std::string> StackingOrder() {
     return order;
 }
 
+std::string Frame(const std::string& window) {
+    std::string current = window;
+    // A window manager puts each window into a frame of its own (and may nest
+    // it deeper); the root's child holding it is what gets stacked.
+    for (int depth = 0; depth < 8; ++depth) {
+        std::string out;
+        if (Run({"xwininfo", "-tree", "-id", current}, &out) != 0)
+            return Canonical(current);
+        std::string root;
+        std::string parent;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            const std::vector<std::string> words = Words(line);
+            if (words.size() >= 4 && words[0] == "Root" && words[1] == "window")
+                root = words[3];
+            if (words.size() >= 4 && words[0] == "Parent" && words[1] == "window")
+                parent = words[3];
+        }
+        if (parent.empty() || Canonical(parent) == Canonical(root))
+            return Canonical(current);
+        current = parent;
+    }
+    return Canonical(current);
+}
+
 bool IsAbove(const std::string& upper, const std::string& lower) {
-    const std::string u = Canonical(upper);
-    const std::string l = Canonical(lower);
+    const std::string u = Frame(upper);
+    const std::string l = Frame(lower);
     for (const std::string& id : StackingOrder()) {
         if (id == u)
             return true;
@@ -160,6 +186,81 @@ bool IsAbove(const std::string& upper, const std::string& lower) {
             return false;
     }
     return false;
+}
+
+PrivateDisplay::~PrivateDisplay() {
+    if (wm_.running()) {
+        wm_.signal(false);
+        wm_.wait(10000);
+    }
+    if (server_.running()) {
+        server_.signal(false);
+        server_.wait(10000);
+    }
+}
+
+bool PrivateDisplay::Start(const std::string& dir, int timeoutMs) {
+    platform::ChildProcess::Options o;
+    // Xvfb picks a free display number and writes it to the file once it
+    // takes connections.
+    const std::string numberFile = dir + "/display-number";
+    o.argv = {"sh", "-c",
+              "exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>\"$0\"",
+              numberFile};
+    o.stdoutPath = dir + "/xvfb.log";
+    o.stderrPath = dir + "/xvfb.err";
+    if (!server_.start(o))
+        return false;
+    if (!Poll(timeoutMs, [&] {
+            std::string text;
+            return platform::ReadWholeFile(numberFile, &text) &&
+                   text.find('\n') != std::string::npos;
+        }))
+        return false;
+    std::string number;
+    platform::ReadWholeFile(numberFile, &number);
+    name_ = ":" + Words(number).at(0);
+    setenv("DISPLAY", name_.c_str(), 1);
+    platform::ChildProcess::Options w;
+    w.argv = {"openbox", "--sm-disable"};
+    w.stdoutPath = dir + "/openbox.log";
+    w.stderrPath = dir + "/openbox.err";
+    if (!wm_.start(w))
+        return false;
+    return Poll(timeoutMs, [&] {
+        std::string out;
+        return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &out) == 0 &&
+               out.find("window id") != std::string::npos;
+    });
+}
+
+std::vector<std::string> WindowState(const std::string& window) {
+    std::string out;
+    Run({"xprop", "-id", window, "_NET_WM_STATE"}, &out);
+    std::vector<std::string> states;
+    for (std::string word : Words(out)) {
+        if (!word.empty() && word.back() == ',')
+            word.pop_back();
+        if (word.compare(0, 14, "_NET_WM_STATE_") == 0)
+            states.push_back(word.substr(14));
+    }
+    return states;
+}
+
+std::string Title(const std::string& window) {
+    std::string out;
+    Run({"xdotool", "getwindowname", window}, &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+bool ClickHere(const std::string& window, int x, int y) {
+    Geometry g;
+    return GetGeometry(window, &g) &&
+           Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
+               nullptr) == 0 &&
+           Run({"xdotool", "click", "1"}, nullptr) == 0;
 }
 
 bool Cover::Show(const Geometry& area, int timeoutMs) {
