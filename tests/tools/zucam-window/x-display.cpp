@@ -47,6 +47,14 @@ bool Poll(int timeoutMs, Check check) {
     return true;
 }
 
+// One connection sends the move and the click, in this order, so the press
+// lands where the pointer went. (`mousemove --sync` would wait forever for a
+// move to the point the pointer is already at: a second click there.)
+bool MoveAndClick(int x, int y) {
+    return Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"},
+               nullptr) == 0;
+}
+
 }  // namespace
 
 std::vector<std::string> VisibleWindows(long pid, const std::string& titleRegex) {
@@ -129,12 +137,8 @@ bool Click(const std::string& window, int x, int y) {
     if (!GetGeometry(window, &g))
         return false;
     // Raised first: on a display that other tests share, their windows may
-    // have come up over it. The pointer moves synchronously, so the press
-    // lands where the pointer is.
-    return Run({"xdotool", "windowraise", window}, nullptr) == 0 &&
-           Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
-               nullptr) == 0 &&
-           Run({"xdotool", "click", "1"}, nullptr) == 0;
+    // have come up over it.
+    return Run({"xdotool", "windowraise", window}, nullptr) == 0 && MoveAndClick(g.x + x, g.y + y);
 }
 
 std::vector<std::string> StackingOrder() {
@@ -257,10 +261,7 @@ std::string Title(const std::string& window) {
 
 bool ClickHere(const std::string& window, int x, int y) {
     Geometry g;
-    return GetGeometry(window, &g) &&
-           Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
-               nullptr) == 0 &&
-           Run({"xdotool", "click", "1"}, nullptr) == 0;
+    return GetGeometry(window, &g) && MoveAndClick(g.x + x, g.y + y);
 }
 
 bool Cover::Show(const Geometry& area, int timeoutMs) {

@@ -499,6 +499,22 @@ TEST_F(ZucamWindowManagerTest, OnTopWindowKeepsItsSettingsAboveAndMaximisesInOne
     ASSERT_TRUE(xdisplay::WaitForNewWindow(zucam.pid(), before, 20000, &settings))
         << "no settings dialog" << Diagnostics();
     EXPECT_EQ(xdisplay::Title(settings), "Settings");
+    // "Keep the window on top", the second line of the settings, turned off
+    // and on again from the open dialog.
+    const double scale = normal.width / 900.0;
+    const int boxX = static_cast<int>(31 * scale);
+    const int boxY = static_cast<int>(86 * scale);
+    ASSERT_TRUE(WaitFor(20000, [&] { return xdisplay::IsAbove(settings, window); }));
+    ASSERT_TRUE(xdisplay::ClickHere(settings, boxX, boxY));
+    ASSERT_TRUE(WaitFor(20000, [&] { return !Has(xdisplay::WindowState(window), "ABOVE"); }))
+        << "the click missed the keep-on-top box";
+    ASSERT_TRUE(xdisplay::ClickHere(settings, boxX, boxY)) << [&] {
+        std::string all;
+        for (const std::string& w : xdisplay::VisibleWindows(zucam.pid(), ""))
+            all += w + " " + xdisplay::Title(w) + "\n";
+        return "settings " + settings + " gone; shown:\n" + all + Diagnostics();
+    }();
+    ASSERT_TRUE(WaitFor(20000, [&] { return Has(xdisplay::WindowState(window), "ABOVE"); }));
     EXPECT_TRUE(WaitFor(20000, [&] { return xdisplay::IsAbove(settings, window); }))
         << "the settings dialog sank under its window";
     // Its close button, top right; clicked where the screen shows it.
