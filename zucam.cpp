@@ -22,7 +22,7 @@
 #include "hublet/value-store.h"
 #include "platform/process-list.h"
 #include "platform/system-info.h"
-#include "ui/window-stacking.h"
+#include "window-stacking.h"
 
 namespace {
 

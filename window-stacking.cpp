@@ -1,4 +1,4 @@
-#include "ui/window-stacking.h"
+#include "window-stacking.h"
 
 #include <QApplication>
 #include <QDialog>
