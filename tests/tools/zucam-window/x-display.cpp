@@ -193,6 +193,13 @@ bool IsAbove(const std::string& upper, const std::string& lower) {
 }
 
 PrivateDisplay::~PrivateDisplay() {
+    // Later tests of this process meet the display they were given.
+    if (!name_.empty()) {
+        if (hadDisplay_)
+            setenv("DISPLAY", previousDisplay_.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+    }
     if (wm_.running()) {
         wm_.signal(false);
         wm_.wait(10000);
@@ -224,6 +231,9 @@ bool PrivateDisplay::Start(const std::string& dir, int timeoutMs) {
     std::string number;
     platform::ReadWholeFile(numberFile, &number);
     name_ = ":" + Words(number).at(0);
+    const char* before = std::getenv("DISPLAY");
+    hadDisplay_ = before != nullptr;
+    previousDisplay_ = before ? before : "";
     setenv("DISPLAY", name_.c_str(), 1);
     platform::ChildProcess::Options w;
     w.argv = {"openbox", "--sm-disable"};

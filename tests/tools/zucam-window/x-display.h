@@ -57,8 +57,8 @@ std::string Title(const std::string& window);
 bool ClickHere(const std::string& window, int x, int y);
 
 // An X server of the test's own with openbox managing it, as people's
-// desktops have a window manager; DISPLAY names it from Start on. Both end
-// with the object.
+// desktops have a window manager; DISPLAY names it from Start on, until the
+// object ends, taking both with it.
 class PrivateDisplay {
 public:
     ~PrivateDisplay();
@@ -70,6 +70,8 @@ private:
     platform::ChildProcess server_;
     platform::ChildProcess wm_;
     std::string name_;
+    std::string previousDisplay_;
+    bool hadDisplay_ = false;
 };
 
 // A plain X client (xlogo) covering `area`, to see a window raised over it.
