@@ -10,6 +10,7 @@
 #include "app-identity.h"
 #include "hublet/app-info.h"
 #include "hublet/interface.h"
+#include "hublet/log-sink.h"
 #include "hublet/value-store.h"
 #include "platform/display.h"
 #include "platform/network-startup.h"
@@ -78,6 +79,10 @@ const char kUsage[] =
     "Log:      ${XDG_STATE_HOME:-~/.local/state}/ZuCam/zucam.log\n";
 
 int RunUninstall(int& argc, char** argv) {
+    // The terminal shows only what the run did; the diagnostics of the tools
+    // it asks go to the log.
+    if (CD && CD->logSink)
+        CD->logSink->divertStandardError();
     // The warning box needs a display; without one the run still works and
     // only prints.
     if (HasDisplay()) {

@@ -51,11 +51,20 @@ void Say(const std::string& line) {
 }  // namespace
 
 void Uninstall() {
-    const bool hadMicrophone = findAudioDriver();
-    removeAudioDriver();
-    Say(hadMicrophone
-            ? std::string("removed the virtual microphone \"") + kAudioDeviceSourceName + "\""
-            : std::string("no virtual microphone to remove"));
+    std::string why;
+    switch (probeAudioDriver(&why)) {
+        case AudioDriverPresence::kPresent:
+            removeAudioDriver();
+            Say(std::string("removed the virtual microphone \"") + kAudioDeviceSourceName + "\"");
+            break;
+        case AudioDriverPresence::kAbsent:
+            removeAudioDriver();  // a FIFO left behind goes too
+            Say("no virtual microphone to remove");
+            break;
+        case AudioDriverPresence::kUnknown:
+            Say("could not check for the virtual microphone: " + why);
+            break;
+    }
     unregisterCameraFilters();
     Say("the camera has nothing to remove: it exists only while ZuCam or zucamd runs");
     const std::set<QString> holders = FilterFileHolders(QCoreApplication::applicationDirPath());

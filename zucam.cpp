@@ -21,6 +21,7 @@
 #include "phone-session.h"
 #include "platform/process-list.h"
 #include "platform/system-info.h"
+#include "window-stacking.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ void ZuCam::Initialize() {
         exit(1);
         return;
     }
+    installEventFilter(new WindowStacking(this));
     SetWindowStaysOnTop(windowStaysOnTop);
     mainWindow->show();
     if (!micOpened)
@@ -160,6 +162,11 @@ bool ZuCam::CanShowDialogs() {
     return QGuiApplication::primaryScreen() != nullptr;
 }
 
+QString ZuCam::MessageTitle() const {
+    // Before the main window there is only the program's name to give.
+    return mainWindow ? mainWindow->windowTitle() : applicationDisplayName();
+}
+
 bool ZuCam::AskQuestion(const QString& text) {
     BG_LOGI("question for the user: %s", qUtf8Printable(text));
     if (!CanShowDialogs()) {
@@ -169,6 +176,7 @@ bool ZuCam::AskQuestion(const QString& text) {
     QMessageBox box(QMessageBox::Question, QString(),
                     QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
                     QMessageBox::NoButton, mainWindow.data());
+    box.setWindowTitle(MessageTitle());
     QPushButton* ok =
         box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.addButton(QCoreApplication::translate("ZuCam", "取消"), QMessageBox::RejectRole);
@@ -183,6 +191,7 @@ void ZuCam::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::Information, QString(),
                     QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
                     QMessageBox::NoButton, mainWindow.data());
+    box.setWindowTitle(MessageTitle());
     box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.exec();
 }
@@ -235,9 +244,9 @@ void ZuCam::SetWindowStaysOnTop(bool onTop) {
     SettingChanged();
     if (!mainWindow)
         return;
-    // Changing window flags hides the window; show it again.
-    mainWindow->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    mainWindow->show();
+    // Its dialogs, the settings dialog that changed this among them, stay
+    // above it and stay open.
+    WindowStacking::SetStaysOnTop(mainWindow, onTop);
 }
 
 void ZuCam::SetSaveDir(const QString& dir) {

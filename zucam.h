@@ -106,6 +106,8 @@ protected:
     // answer in place of a person by overriding them.
     // True when the user chose "确定".
     virtual bool AskQuestion(const QString& text);
+    // The title of the program's own message boxes.
+    QString MessageTitle() const;
     virtual void ShowMessage(const QString& text);
     // Opens the microphone link; null when it cannot be opened.
     virtual std::shared_ptr<VirtaulAudioDeviceManager> CreateVirtualMic();

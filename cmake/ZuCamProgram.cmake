@@ -21,6 +21,8 @@ add_library(zucam_app STATIC
     ${CMAKE_SOURCE_DIR}/uninstall.cpp
     ${CMAKE_SOURCE_DIR}/zucam.h
     ${CMAKE_SOURCE_DIR}/zucam.cpp
+    ${CMAKE_SOURCE_DIR}/window-stacking.h
+    ${CMAKE_SOURCE_DIR}/window-stacking.cpp
 )
 set_target_properties(zucam_app PROPERTIES AUTOMOC ON)
 target_link_libraries(zucam_app PUBLIC zucam_session zucam_core ffmpeg devices cordlink Qt5::Widgets Qt5::Network)

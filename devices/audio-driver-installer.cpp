@@ -144,14 +144,25 @@ LinkPathState PrepareLinkPath(const std::string& path) {
 }  // namespace
 
 bool findAudioDriver(int timeoutMs) {
+    std::string why;
+    return probeAudioDriver(&why, timeoutMs) == AudioDriverPresence::kPresent;
+}
+
+AudioDriverPresence probeAudioDriver(std::string* why, int timeoutMs) {
     const ToolRun run = RunPactl({"list", "short", "sources"}, timeoutMs);
-    if (!ToolSucceeded(run))
-        return false;
+    if (!ToolSucceeded(run)) {
+        const QString said = QString::fromLocal8Bit(run.err).simplified();
+        *why = !run.finished && run.exitCode == -1 && said.isEmpty()
+                   ? "pactl did not answer (is it installed, and the sound server running?)"
+                   : "the sound server could not be reached" +
+                         (said.isEmpty() ? std::string() : ": " + said.left(200).toStdString());
+        return AudioDriverPresence::kUnknown;
+    }
     for (const QStringList& record : ShortRecords(run.out)) {
         if (record.size() >= 2 && record[1] == QLatin1String(kAudioDeviceSourceName))
-            return true;
+            return AudioDriverPresence::kPresent;
     }
-    return false;
+    return AudioDriverPresence::kAbsent;
 }
 
 bool installAudioDriver(int timeoutMs) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The virtual microphone and camera "drivers" on Linux.
 //
 // The microphone is a PulseAudio (or PipeWire) pipe source named
@@ -21,6 +23,12 @@ extern const char* const kAudioDeviceSourceName;
 // True when the sound server lists a source named "ZuAudioDevice". False when
 // it does not, or pactl is missing, fails or runs past the limit.
 bool findAudioDriver(int timeoutMs = kAudioDriverToolTimeoutMs);
+
+// Whether the sound server lists the virtual microphone, telling "it does
+// not" from "nobody could be asked": kUnknown when pactl is missing, fails or
+// runs past the limit, with the reason in `why`.
+enum class AudioDriverPresence { kPresent, kAbsent, kUnknown };
+AudioDriverPresence probeAudioDriver(std::string* why, int timeoutMs = kAudioDriverToolTimeoutMs);
 
 // Loads the pipe source over the FIFO, marked with this user and process. True when pactl reports
 // the new module's index, or when the source already reads the FIFO; false otherwise.

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Starts what the tests need when it is not already there: an X server (Xvfb),
-# a PulseAudio daemon, and a PipeWire daemon with its session manager. Prints the environment to use, as shell assignments;
+# Starts what the tests need when it is not already there: an X server (Xvfb)
+# with a window manager (openbox), a PulseAudio daemon, and a PipeWire daemon with its session manager. Prints the environment to use, as shell assignments;
 # `scripts/services.sh stop` ends what an earlier call started;
 # `scripts/services.sh start pipewire` starts only PipeWire (a test that needs
 # nothing else).
@@ -8,6 +8,7 @@ set -eu
 if [ "${1:-start}" = "stop" ]; then
     STATE=${ZUCAM_SERVICES_STATE:-}
     [ -n "$STATE" ] && [ -d "$STATE" ] || exit 0
+    if [ -f "$STATE/openbox.pid" ]; then kill "$(cat "$STATE/openbox.pid")" 2>/dev/null || true; fi
     if [ -f "$STATE/xvfb.pid" ]; then kill "$(cat "$STATE/xvfb.pid")" 2>/dev/null || true; fi
     if [ -f "$STATE/pulse.started" ]; then pulseaudio --kill 2>/dev/null || true; fi
     for name in wireplumber pipewire dbus; do
@@ -33,6 +34,17 @@ if [ "$ONLY" != pipewire ] && [ -z "${DISPLAY:-}" ]; then
         while ! [ -e /tmp/.X11-unix/X93 ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
     fi
     echo "DISPLAY=$display; export DISPLAY"
+    # A real window manager, as people have one: it stacks, maximises and
+    # decorates the windows the tests look at. Only one may manage a display,
+    # so a display that already has one keeps it.
+    wm_runs() { DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    if command -v openbox >/dev/null 2>&1 && ! wm_runs; then
+        DISPLAY=$display openbox --sm-disable >"$STATE/openbox.log" 2>&1 &
+        echo $! >"$STATE/openbox.pid"
+        i=0
+        while ! wm_runs && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+        wm_runs || echo "services.sh: openbox did not start (see $STATE/openbox.log)" >&2
+    fi
 fi
 
 if [ "$ONLY" != pipewire ] && command -v pactl >/dev/null 2>&1 && ! timeout 5 pactl info >/dev/null 2>&1; then

@@ -21,7 +21,9 @@ AboutUsDialog::AboutUsDialog(QWidget* parent) : DialogFrame(parent), ui(new Ui::
     // line would only lead back to our own help page.
     ui->label_about_products->setVisible(!site.isEmpty());
     WebLinks::Retarget(ui->label_about_products, site);
-    WebLinks::Retarget(ui->label_about_agreement, site);
+    // The agreement and the privacy policy are pages of that site too.
+    WebLinks::PointAtSite(ui->label_about_agreement, site);
+    ui->label_about_agreement->setVisible(!site.isEmpty());
     connect(ui->label_about_products, &QLabel::linkActivated, this, &AboutUsDialog::slot_openUrl);
     connect(ui->label_about_agreement, &QLabel::linkActivated, this, &AboutUsDialog::slot_openUrl);
 }

@@ -1,5 +1,7 @@
 #include "ui/dialog-frame.h"
 
+#include <QShowEvent>
+
 #include "ui/frameless-helper.h"
 #include "ui/qss-manager.h"
 #include "zucam.h"
@@ -29,6 +31,12 @@ bool DialogFrame::isInCaption(int x, int y) const {
             return false;
     }
     return true;
+}
+
+void DialogFrame::showEvent(QShowEvent* event) {
+    if (windowTitle().isEmpty() && parentWidget())
+        setWindowTitle(parentWidget()->window()->windowTitle());
+    QDialog::showEvent(event);
 }
 
 double DialogFrame::AppScaleFactor() {

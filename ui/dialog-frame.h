@@ -41,6 +41,10 @@ public:
 protected:
     explicit DialogFrame(QWidget* parent);
 
+    // A dialog without a title of its own (a message box) carries its
+    // owner's, so the task bar and the window list never show it unnamed.
+    void showEvent(QShowEvent* event) override;
+
     // Window flags Dialog | FramelessWindowHint, the stylesheet, the
     // FramelessHelper, and titleButtons = { closeButton }.
     void SetUpFrame(const QString& styleSheet, QWidget* caption, QWidget* closeButton);

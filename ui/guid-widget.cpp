@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRegion>
+#include <algorithm>
 
 #include "ui/dialog-frame.h"
 #include "ui/ui-setup.h"
@@ -41,14 +43,20 @@ void GuidWidget::on_pushButton_ftip_close_clicked() {
     emit sig_firstClose();
 }
 
-void GuidWidget::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(bubbleColor_);
+void GuidWidget::PointArrowAt(int x) {
+    const double w = width();
+    if (w <= 60)
+        return;
+    arrowRatio_ = std::min(std::max(x / w, 30 / w), (w - 30) / w);
+    setMask(QRegion(Shape().toFillPolygon().toPolygon()));
+    update();
+}
+
+QPainterPath GuidWidget::Shape() const {
+    QPainterPath path;
     const QRectF body(20, 20, width() - 40, height() - 40);
     // drawRoundRect's roundness 4 is a percentage of each half side.
-    painter.drawRoundedRect(body, 4, 4, Qt::RelativeSize);
+    path.addRoundedRect(body, 4, 4, Qt::RelativeSize);
     const double w = width();
     const double h = height();
     const double r = arrowRatio_;
@@ -69,5 +77,20 @@ void GuidWidget::paintEvent(QPaintEvent*) {
                   << QPointF(r * w + 10, h - 20);
             break;
     }
-    painter.drawPolygon(arrow);
+    path.addPolygon(arrow);
+    path.closeSubpath();
+    return path.simplified();
+}
+
+void GuidWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(bubbleColor_);
+    painter.drawPath(Shape());
+}
+
+void GuidWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    setMask(QRegion(Shape().toFillPolygon().toPolygon()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -24,6 +25,11 @@ public:
     // An invalid colour means black.
     void SetTip(const QString& text, const QColor& color = QColor());
 
+    // Points the arrow at `x` (in the bubble's coordinates), kept on the
+    // bubble's body.
+    void PointArrowAt(int x);
+    double arrowRatio() const { return arrowRatio_; }
+
 signals:
     void sig_firstClose();
 
@@ -32,8 +38,13 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The window takes the bubble's shape: without a compositor a translucent
+    // background would show black around it.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QPainterPath Shape() const;
+
     std::unique_ptr<Ui::GuidWidget> ui;
     QColor bubbleColor_{165, 197, 243};
     int arrowSide_ = kArrowBottom;

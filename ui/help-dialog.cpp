@@ -8,7 +8,9 @@ HelpDialog::HelpDialog(QWidget* parent) : DialogFrame(parent), ui(new Ui::HelpDi
     SetUpFrame(":/qss/dialog/help-dialog.qss", ui->widget_help_title, ui->pushButton_help_close);
     ui->pushButton_help_space->setEnabled(false);
     const QString site = WebLinks::WebSite();
-    WebLinks::Retarget(ui->label_help_step1, site);
+    // The app's download page is on the web site; without one the step
+    // names the app alone.
+    WebLinks::PointAtSite(ui->label_help_step1, site);
     connect(ui->label_help_step1, &QLabel::linkActivated, this, &HelpDialog::slot_openUrl);
     ShowDownloadHints(site);
     ui->pushButton_wireless_help->setChecked(true);

@@ -361,9 +361,14 @@ void MainWindow::on_pushButton_main_close_clicked() {
 }
 
 void MainWindow::on_pushButton_main_max_clicked() {
+    // The button shows the window's state, not its own clicks: the window
+    // manager reports the new state later, and may refuse it.
+    ui->pushButton_main_max->setChecked(isMaximized());
     if (isMaximized()) {
-        setGeometry(savedGeometry);
+        // Restored first: moving a maximised window would only drop the
+        // state on this side, and the window manager keeps it maximised.
         showNormal();
+        setGeometry(savedGeometry);
     } else {
         savedGeometry = geometry();
         showMaximized();

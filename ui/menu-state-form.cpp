@@ -1,6 +1,7 @@
 #include "ui/menu-state-form.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "ui/about-us-dialog.h"
@@ -112,8 +113,12 @@ bool MenuStateForm::ShowGuide() {
                 &MenuStateForm::slot_closeHelpFresh);
     }
     const QPoint help = ui->pushButton_menu_help->mapToGlobal(QPoint(0, 0));
-    guideBubble->move(help.x() - static_cast<int>(QssManager::ScaleFactor() * 120),
-                      help.y() - guideBubble->height());
+    // The bubble's body starts 20 pixels into its window; it stays inside the
+    // main window's left edge, and its arrow still points at the button.
+    const int leftmost = window()->mapToGlobal(QPoint(0, 0)).x() + 1 - 20;
+    const int x = std::max(help.x() - static_cast<int>(QssManager::ScaleFactor() * 120), leftmost);
+    guideBubble->move(x, help.y() - guideBubble->height());
+    guideBubble->PointArrowAt(help.x() + ui->pushButton_menu_help->width() / 2 - x);
     guideBubble->show();
     return true;
 }

@@ -42,6 +42,29 @@ void WebLinks::Retarget(QLabel* label, const QString& site) {
     label->setText(text);
 }
 
+void WebLinks::DropHelpLinks(QLabel* label) {
+    if (!label)
+        return;
+    QString text = label->text();
+    static const QRegularExpression link(
+        QStringLiteral("<a\\s[^>]*href=\"qrc:/help/help\\.html[^\"]*\"[^>]*>.*?</a>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    text.remove(link);
+    // What joined the links, or led up to them, would be left dangling.
+    // A full-width comma (U+FF0C) or the word "or" (U+6216) ends a Chinese lead-in.
+    static const QRegularExpression dangling(
+        QStringLiteral("(\\s|&nbsp;|\\||,|%1|%2|\\bor\\b)+$").arg(QChar(0xFF0C), QChar(0x6216)));
+    text.remove(dangling);
+    label->setText(text);
+}
+
+void WebLinks::PointAtSite(QLabel* label, const QString& site) {
+    if (site.isEmpty())
+        DropHelpLinks(label);
+    else
+        Retarget(label, site);
+}
+
 bool WebLinks::Open(QWidget* parent, const QString& url) {
     if (IsBundledHelpPage(url)) {
         HelpInfoDialog page(parent);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "platform/child-process.h"
@@ -92,6 +93,25 @@ TEST_F(ZuCamMainTest, UninstallRunRemovesTheDriversAndTouchesNoSettings) {
     zutest::ProbeProcess extra(dir_, "uninstall-extra");
     EXPECT_EQ(run({"--uninstall", "--anything"}, &extra), 0);
     EXPECT_FALSE(platform::FileExists(settingsPath()));
+}
+
+// A sound server that cannot be reached is no proof that there is no
+// microphone: the run says it could not check, and why, on clean lines.
+TEST_F(ZuCamMainTest, UninstallSaysWhenItCouldNotAskTheSoundServer) {
+    tools_.answer("list-sources", "err", "Connection failure: Connection refused\n");
+    tools_.answer("list-sources", "rc", "1");
+    zutest::ProbeProcess zucam(dir_, "uninstall");
+    EXPECT_EQ(run({"--uninstall"}, &zucam), 0) << zucam.errors();
+    const std::string out = zucam.output();
+    EXPECT_EQ(out.find("no virtual microphone"), std::string::npos) << out;
+    EXPECT_NE(out.find("zucam: could not check for the virtual microphone: the sound server "
+                       "could not be reached: Connection failure: Connection refused\n"),
+              std::string::npos)
+        << out;
+    // Only the run's own lines: the tools' diagnostics are in the log.
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_EQ(line.compare(0, 7, "zucam: "), 0) << line;
 }
 
 // A terminal without a display: the process environment minus the display

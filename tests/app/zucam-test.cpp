@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -419,12 +420,21 @@ TEST_F(ZuCamTest, WindowCallsByName) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
         EXPECT_EQ(window_->volumes, (std::vector<int>{3, 7}));
+        // A dialog open over the window (the settings that change this)
+        // stays open and follows the window up and down.
+        QDialog dialog(window_.data());
+        dialog.show();
         app.SetWindowStaysOnTop(true);
         EXPECT_TRUE(window_->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_TRUE(window_->isVisible());
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
         app.SetWindowStaysOnTop(false);
         EXPECT_FALSE(window_->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_TRUE(window_->isVisible());
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+        dialog.hide();
         EXPECT_FALSE(app.windowStaysOnTop);
     });
 }

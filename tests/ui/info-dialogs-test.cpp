@@ -151,4 +151,47 @@ TEST_F(InfoDialogsTest, LinksLeadToTheWebSiteOrElseToTheBundledHelpPage) {
     EXPECT_EQ(shown, "HelpInfoDialog");
 }
 
+TEST_F(InfoDialogsTest, WithoutAWebSiteNoLinkLeadsToAPageThatDoesNotAnswerIt) {
+    QLabel step(
+        QStringLiteral("1. Install the camera app on your phone, or <a "
+                       "href=\"qrc:/help/help.html\" style=\"x\">get it from our website</a>"));
+    WebLinks::PointAtSite(&step, QString());
+    EXPECT_EQ(step.text(), QStringLiteral("1. Install the camera app on your phone"));
+    QLabel chinese(QStringLiteral(
+        "1. 请下载移动端虚拟摄像头APP，或<a href=\"qrc:/help/help.html\">移步官网下载</a>"));
+    WebLinks::PointAtSite(&chinese, QString());
+    EXPECT_EQ(chinese.text(), QStringLiteral("1. 请下载移动端虚拟摄像头APP"));
+    QLabel agreement(
+        QStringLiteral("<a href=\"qrc:/help/help.html\">User Agreement</a>&nbsp;&nbsp;|"
+                       "&nbsp;&nbsp;<a href=\"qrc:/help/help.html\">Privacy Policy</a>"));
+    WebLinks::PointAtSite(&agreement, QString());
+    EXPECT_EQ(agreement.text(), QString());
+    // Links elsewhere stay.
+    QLabel other(QStringLiteral("<a href=\"https://elsewhere.test/\">b</a>"));
+    WebLinks::PointAtSite(&other, QString());
+    EXPECT_EQ(other.text(), QStringLiteral("<a href=\"https://elsewhere.test/\">b</a>"));
+    WebLinks::PointAtSite(&step, QStringLiteral("https://site.test/"));
+    EXPECT_EQ(step.text(), QStringLiteral("1. Install the camera app on your phone"));
+
+    if (!WebLinks::WebSite().isEmpty())
+        return;
+    HelpDialog help;
+    EXPECT_FALSE(Child<QLabel>(&help, "label_help_step1")->text().contains("href"));
+    AboutUsDialog about;
+    about.show();
+    EXPECT_FALSE(Child<QLabel>(&about, "label_about_agreement")->isVisible());
+    EXPECT_FALSE(Child<QLabel>(&about, "label_about_products")->isVisible());
+}
+
+TEST_F(InfoDialogsTest, EveryDialogCarriesATitle) {
+    HelpDialog help;
+    EXPECT_EQ(help.windowTitle(), QStringLiteral("使用帮助"));
+    HelpInfoDialog page;
+    EXPECT_EQ(page.windowTitle(), QStringLiteral("如何在其他软件中使用ZuCam摄像头"));
+    OpenUSBHelpDialog usb;
+    EXPECT_EQ(usb.windowTitle(), QStringLiteral("如何开启USB调试模式"));
+    AboutUsDialog about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("关于我们"));
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace xdisplay {
@@ -44,6 +45,14 @@ bool Poll(int timeoutMs, Check check) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return true;
+}
+
+// One connection sends the move and the click, in this order, so the press
+// lands where the pointer went. (`mousemove --sync` would wait forever for a
+// move to the point the pointer is already at: a second click there.)
+bool MoveAndClick(int x, int y) {
+    return Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"},
+               nullptr) == 0;
 }
 
 }  // namespace
@@ -128,12 +137,8 @@ bool Click(const std::string& window, int x, int y) {
     if (!GetGeometry(window, &g))
         return false;
     // Raised first: on a display that other tests share, their windows may
-    // have come up over it. The pointer moves synchronously, so the press
-    // lands where the pointer is.
-    return Run({"xdotool", "windowraise", window}, nullptr) == 0 &&
-           Run({"xdotool", "mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)},
-               nullptr) == 0 &&
-           Run({"xdotool", "click", "1"}, nullptr) == 0;
+    // have come up over it.
+    return Run({"xdotool", "windowraise", window}, nullptr) == 0 && MoveAndClick(g.x + x, g.y + y);
 }
 
 std::vector<std::string> StackingOrder() {
@@ -150,9 +155,34 @@ std::vector<std::string> StackingOrder() {
     return order;
 }
 
+std::string Frame(const std::string& window) {
+    std::string current = window;
+    // A window manager puts each window into a frame of its own (and may nest
+    // it deeper); the root's child holding it is what gets stacked.
+    for (int depth = 0; depth < 8; ++depth) {
+        std::string out;
+        if (Run({"xwininfo", "-tree", "-id", current}, &out) != 0)
+            return Canonical(current);
+        std::string root;
+        std::string parent;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            const std::vector<std::string> words = Words(line);
+            if (words.size() >= 4 && words[0] == "Root" && words[1] == "window")
+                root = words[3];
+            if (words.size() >= 4 && words[0] == "Parent" && words[1] == "window")
+                parent = words[3];
+        }
+        if (parent.empty() || Canonical(parent) == Canonical(root))
+            return Canonical(current);
+        current = parent;
+    }
+    return Canonical(current);
+}
+
 bool IsAbove(const std::string& upper, const std::string& lower) {
-    const std::string u = Canonical(upper);
-    const std::string l = Canonical(lower);
+    const std::string u = Frame(upper);
+    const std::string l = Frame(lower);
     for (const std::string& id : StackingOrder()) {
         if (id == u)
             return true;
@@ -160,6 +190,88 @@ bool IsAbove(const std::string& upper, const std::string& lower) {
             return false;
     }
     return false;
+}
+
+PrivateDisplay::~PrivateDisplay() {
+    // Later tests of this process meet the display they were given.
+    if (!name_.empty()) {
+        if (hadDisplay_)
+            setenv("DISPLAY", previousDisplay_.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+    }
+    if (wm_.running()) {
+        wm_.signal(false);
+        wm_.wait(10000);
+    }
+    if (server_.running()) {
+        server_.signal(false);
+        server_.wait(10000);
+    }
+}
+
+bool PrivateDisplay::Start(const std::string& dir, int timeoutMs) {
+    platform::ChildProcess::Options o;
+    // Xvfb picks a free display number and writes it to the file once it
+    // takes connections.
+    const std::string numberFile = dir + "/display-number";
+    o.argv = {"sh", "-c",
+              "exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>\"$0\"",
+              numberFile};
+    o.stdoutPath = dir + "/xvfb.log";
+    o.stderrPath = dir + "/xvfb.err";
+    if (!server_.start(o))
+        return false;
+    if (!Poll(timeoutMs, [&] {
+            std::string text;
+            return platform::ReadWholeFile(numberFile, &text) &&
+                   text.find('\n') != std::string::npos;
+        }))
+        return false;
+    std::string number;
+    platform::ReadWholeFile(numberFile, &number);
+    name_ = ":" + Words(number).at(0);
+    const char* before = std::getenv("DISPLAY");
+    hadDisplay_ = before != nullptr;
+    previousDisplay_ = before ? before : "";
+    setenv("DISPLAY", name_.c_str(), 1);
+    platform::ChildProcess::Options w;
+    w.argv = {"openbox", "--sm-disable"};
+    w.stdoutPath = dir + "/openbox.log";
+    w.stderrPath = dir + "/openbox.err";
+    if (!wm_.start(w))
+        return false;
+    return Poll(timeoutMs, [&] {
+        std::string out;
+        return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &out) == 0 &&
+               out.find("window id") != std::string::npos;
+    });
+}
+
+std::vector<std::string> WindowState(const std::string& window) {
+    std::string out;
+    Run({"xprop", "-id", window, "_NET_WM_STATE"}, &out);
+    std::vector<std::string> states;
+    for (std::string word : Words(out)) {
+        if (!word.empty() && word.back() == ',')
+            word.pop_back();
+        if (word.compare(0, 14, "_NET_WM_STATE_") == 0)
+            states.push_back(word.substr(14));
+    }
+    return states;
+}
+
+std::string Title(const std::string& window) {
+    std::string out;
+    Run({"xdotool", "getwindowname", window}, &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+bool ClickHere(const std::string& window, int x, int y) {
+    Geometry g;
+    return GetGeometry(window, &g) && MoveAndClick(g.x + x, g.y + y);
 }
 
 bool Cover::Show(const Geometry& area, int timeoutMs) {

@@ -40,8 +40,39 @@ QImage Capture(const std::string& window, const std::string& path);
 bool Click(const std::string& window, int x, int y);
 // The top-level windows, the one on top first.
 std::vector<std::string> StackingOrder();
-// True when `upper` is stacked above `lower` among the top-level windows.
+// The root's child holding `window`: the window itself without a window
+// manager, its frame with one.
+std::string Frame(const std::string& window);
+// True when `upper` is stacked above `lower` among the top-level windows
+// (their frames, under a window manager).
 bool IsAbove(const std::string& upper, const std::string& lower);
+
+// The window's _NET_WM_STATE as the window manager keeps it, without the
+// prefix: "MAXIMIZED_VERT", "ABOVE", "MODAL"...
+std::vector<std::string> WindowState(const std::string& window);
+// The window's title; empty when it has none or is gone.
+std::string Title(const std::string& window);
+// Clicks at (x, y) in the window's coordinates without raising it first:
+// the click lands on whatever the screen shows there.
+bool ClickHere(const std::string& window, int x, int y);
+
+// An X server of the test's own with openbox managing it, as people's
+// desktops have a window manager; DISPLAY names it from Start on, until the
+// object ends, taking both with it.
+class PrivateDisplay {
+public:
+    ~PrivateDisplay();
+    // `dir` keeps the logs; false when either did not start in timeoutMs.
+    bool Start(const std::string& dir, int timeoutMs);
+    const std::string& name() const { return name_; }
+
+private:
+    platform::ChildProcess server_;
+    platform::ChildProcess wm_;
+    std::string name_;
+    std::string previousDisplay_;
+    bool hadDisplay_ = false;
+};
 
 // A plain X client (xlogo) covering `area`, to see a window raised over it.
 class Cover {

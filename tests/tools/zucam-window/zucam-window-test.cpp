@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -203,8 +204,9 @@ protected:
 
     std::string SettingsPath() const { return dir_.file("config/ZuCam/settings.json"); }
 
-    void WriteSettings(bool hardwareRender) {
+    void WriteSettings(bool hardwareRender, bool onTop = false) {
         Json::Value root;
+        root["cfg_window_stays_on_top"] = onTop ? "1" : "0";
         root["cfg_use_hardware_render"] = hardwareRender ? "1" : "0";
         root["cfg_first_open"] = "0";
         root["cfg_save_dir"] = dir_.file("saved");
@@ -237,6 +239,51 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         } while (std::chrono::steady_clock::now() < deadline);
         return false;
+    }
+
+    // The recordings in the save folder; ZuCam names them itself.
+    std::vector<std::string> Recordings() const {
+        std::vector<std::string> found;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.file("saved"), error)) {
+            if (entry.path().extension() == ".mp4")
+                found.push_back(entry.path().string());
+        }
+        return found;
+    }
+
+    // The record button, clicked twice at the same point, starts and then
+    // stops a recording: starting does not move it, nor does the phone's
+    // name. It sits right of the screenshot button (48 wide, 20 apart) in the
+    // middle of the state bar (75 high, margins 30); sizes from the style
+    // grow with the scale factor, the layout's margins and spacing do not.
+    void ExpectRecordButtonStaysPut(const std::string& window) {
+        xdisplay::Geometry g;
+        ASSERT_TRUE(xdisplay::GetGeometry(window, &g));
+        const double s = g.width / 900.0;
+        const double side = (g.width - 2 - 60 - 2 * 20 - (48 + 37) * s) / 2;
+        const int x = static_cast<int>(1 + 30 + side + 20 + 48 * s + 20 + 18 * s);
+        const int y = g.height - 1 - static_cast<int>(37 * s);
+        ASSERT_TRUE(Recordings().empty());
+        ASSERT_TRUE(xdisplay::Click(window, x, y));
+        std::vector<std::string> made;
+        auto started = [&] {
+            made = Recordings();
+            return made.size() == 1;
+        };
+        for (int i = 0; i < 200 && !started(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(made.size(), 1u) << "the click did not start a recording" << Diagnostics();
+        ASSERT_TRUE(xdisplay::Click(window, x, y));
+        // Stopped: the file gets its index ("moov") when the recorder closes.
+        bool closed = false;
+        for (int i = 0; i < 300 && !closed; ++i) {
+            closed = e2e::ReadText(made[0]).find("moov") != std::string::npos;
+            if (!closed)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        EXPECT_TRUE(closed) << "the second click at the same point did not stop the recording";
+        EXPECT_EQ(Recordings().size(), 1u);
     }
 
     zutest::TempDir dir_;
@@ -279,6 +326,8 @@ TEST_P(ZucamWindowTest, ShowsThePhoneFeedsTheCameraRaisesOnSecondStartAndClosesC
     EXPECT_TRUE(WaitForPattern(window, kPictureMs))
         << "the window never showed the pattern; last capture: " << dir_.file("window.png")
         << Diagnostics() << e2e::ReadText(dir_.file("phone.err"));
+
+    ExpectRecordButtonStaysPut(window);
 
     // The camera: pictures of the phone, whole, numbered by the pattern.
     ASSERT_EQ(camera.wait(kPictureMs), 0) << e2e::ReadText(dir_.file("camera.err"));
@@ -408,6 +457,126 @@ INSTANTIATE_TEST_SUITE_P(Signals, ZucamSignalTest, ::testing::Values(false, true
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Sigint" : "Sigterm");
                          });
+
+// ---- under a window manager ----
+
+bool Has(const std::vector<std::string>& states, const std::string& state) {
+    return std::find(states.begin(), states.end(), state) != states.end();
+}
+
+bool IsMaximised(const std::string& window) {
+    const std::vector<std::string> s = xdisplay::WindowState(window);
+    return Has(s, "MAXIMIZED_VERT") && Has(s, "MAXIMIZED_HORZ");
+}
+
+template <typename Check>
+bool WaitFor(int timeoutMs, Check check) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!check()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+bool Shown(long pid, const std::string& window) {
+    const std::vector<std::string> shown = xdisplay::VisibleWindows(pid, "");
+    return std::find(shown.begin(), shown.end(), window) != shown.end();
+}
+
+// The state bar's settings button: first at its left, margin 30, in a bar 75
+// high at the window's bottom, inside a 1 pixel frame.
+bool ClickSettingsButton(const std::string& window, const xdisplay::Geometry& g) {
+    const double scale = g.width / 900.0;
+    return xdisplay::ClickHere(window, 1 + 30 + static_cast<int>(18 * scale),
+                               g.height - 1 - static_cast<int>(37 * scale));
+}
+
+// The maximise button: left of the close button, 25 apart, both 18 wide.
+// `scale` is the style's, from the window's normal width (900 at scale 1).
+bool ClickMaximiseButton(const std::string& window, const xdisplay::Geometry& g, double scale) {
+    return xdisplay::ClickHere(window, g.width - 1 - 30 - static_cast<int>((18 + 9) * scale) - 25,
+                               1 + static_cast<int>(33 * scale));
+}
+
+// The same window manager as on people's desktops (openbox), on an X server
+// of the test's own.
+class ZucamWindowManagerTest : public ZucamProgramTest {
+protected:
+    void SetUp() override {
+        ZucamProgramTest::SetUp();
+        ASSERT_TRUE(display_.Start(dir_.file("tmp"), 30000))
+            << "Xvfb and openbox must be installed (scripts/install-deps.sh test)";
+    }
+
+    xdisplay::PrivateDisplay display_;
+};
+
+// Kept on top, the window never buries its own settings: the dialog stays
+// above it and takes the click on its close button. Maximise and restore
+// then take one click each, and everything carries a real title.
+TEST_F(ZucamWindowManagerTest, OnTopWindowKeepsItsSettingsAboveAndMaximisesInOneClick) {
+    WriteSettings(false, true);
+    platform::ChildProcess zucam;
+    ASSERT_TRUE(StartZucam(&zucam, "zucam"));
+    std::string window;
+    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam.pid(), kStartMs, &window)) << Diagnostics();
+    EXPECT_TRUE(WaitFor(20000, [&] { return Has(xdisplay::WindowState(window), "ABOVE"); }));
+    EXPECT_EQ(xdisplay::Title(window), "ZuCam Virtual Camera");
+
+    xdisplay::Geometry normal;
+    ASSERT_TRUE(xdisplay::GetGeometry(window, &normal));
+    const std::vector<std::string> before = xdisplay::VisibleWindows(zucam.pid(), "");
+    ASSERT_TRUE(ClickSettingsButton(window, normal));
+    std::string settings;
+    ASSERT_TRUE(xdisplay::WaitForNewWindow(zucam.pid(), before, 20000, &settings))
+        << "no settings dialog" << Diagnostics();
+    EXPECT_EQ(xdisplay::Title(settings), "Settings");
+    // "Keep the window on top", the second line of the settings, turned off
+    // and on again from the open dialog.
+    const double scale = normal.width / 900.0;
+    const int boxX = static_cast<int>(31 * scale);
+    const int boxY = static_cast<int>(86 * scale);
+    ASSERT_TRUE(WaitFor(20000, [&] { return xdisplay::IsAbove(settings, window); }));
+    ASSERT_TRUE(xdisplay::ClickHere(settings, boxX, boxY));
+    ASSERT_TRUE(WaitFor(20000, [&] { return !Has(xdisplay::WindowState(window), "ABOVE"); }))
+        << "the click missed the keep-on-top box";
+    ASSERT_TRUE(xdisplay::ClickHere(settings, boxX, boxY)) << [&] {
+        std::string all;
+        for (const std::string& w : xdisplay::VisibleWindows(zucam.pid(), ""))
+            all += w + " " + xdisplay::Title(w) + "\n";
+        return "settings " + settings + " gone; shown:\n" + all + Diagnostics();
+    }();
+    ASSERT_TRUE(WaitFor(20000, [&] { return Has(xdisplay::WindowState(window), "ABOVE"); }));
+    EXPECT_TRUE(WaitFor(20000, [&] { return xdisplay::IsAbove(settings, window); }))
+        << "the settings dialog sank under its window";
+    // Its close button, top right; clicked where the screen shows it.
+    xdisplay::Geometry dialog;
+    ASSERT_TRUE(xdisplay::GetGeometry(settings, &dialog));
+    ASSERT_TRUE(xdisplay::ClickHere(settings, dialog.width - 19, 20));
+    EXPECT_TRUE(WaitFor(20000, [&] { return !Shown(zucam.pid(), settings); }))
+        << "the click on the dialog's close button did not reach it";
+
+    ASSERT_TRUE(ClickMaximiseButton(window, normal, normal.width / 900.0));
+    ASSERT_TRUE(WaitFor(20000, [&] { return IsMaximised(window); })) << "one click: maximised";
+    xdisplay::Geometry full;
+    ASSERT_TRUE(WaitFor(20000, [&] {
+        return xdisplay::GetGeometry(window, &full) && full.width == 1280 && full.height == 800;
+    }));
+    ASSERT_TRUE(ClickMaximiseButton(window, full, normal.width / 900.0));
+    EXPECT_TRUE(WaitFor(20000, [&] { return !IsMaximised(window); })) << "one click: restored";
+    xdisplay::Geometry restored;
+    EXPECT_TRUE(WaitFor(20000,
+                        [&] {
+                            return xdisplay::GetGeometry(window, &restored) &&
+                                   restored.width == normal.width &&
+                                   restored.height == normal.height;
+                        }))
+        << restored.width << "x" << restored.height;
+    ASSERT_TRUE(zucam.signal(false));
+    EXPECT_EQ(zucam.wait(30000), 0) << Diagnostics();
+}
 
 long long PeakResidentKb(long pid) {
     std::string status;
