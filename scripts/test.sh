@@ -8,6 +8,10 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test
 
 JOBS=${ZUCAM_JOBS:-$(nproc)}
+# A second checkout or clone reuses what ccache already compiled elsewhere.
+CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
+CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+export CCACHE_BASEDIR CCACHE_NOHASHDIR
 
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DZUCAM_SANITIZE=ON -DZUCAM_BUILD_BENCH=OFF >/dev/null
