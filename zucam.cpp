@@ -90,13 +90,13 @@ void ZuCam::LoadSettings() {
     settingsReady_ = false;
     SetSaveDir(QString::fromStdString(v.saveDir));
     deviceName_ = QString::fromStdString(v.deviceName);
-    firstOpen = v.firstOpen;
-    shotOpenDir = v.shotOpenDir;
-    windowStaysOnTop = v.windowStaysOnTop;
-    openVirtualMic = v.openVirtualMic;
-    playAudio = v.playAudio;
-    useHardwareDecoder = v.useHardwareDecoder;
-    useHardwareRender = v.useHardwareRender;
+    firstOpen_ = v.firstOpen;
+    shotOpenDir_ = v.shotOpenDir;
+    windowStaysOnTop_ = v.windowStaysOnTop;
+    openVirtualMic_ = v.openVirtualMic;
+    playAudio_ = v.playAudio;
+    useHardwareDecoder_ = v.useHardwareDecoder;
+    useHardwareRender_ = v.useHardwareRender;
     settingsReady_ = true;
 }
 
@@ -113,23 +113,23 @@ void ZuCam::SaveSettings() {
     AppSettings::Values& v = settings_.values;
     v.saveDir = saveDir_.toStdString();
     v.deviceName = deviceName_.toStdString();
-    v.firstOpen = firstOpen;
-    v.shotOpenDir = shotOpenDir;
-    v.windowStaysOnTop = windowStaysOnTop;
-    v.openVirtualMic = openVirtualMic;
-    v.useHardwareRender = useHardwareRender;
+    v.firstOpen = firstOpen_;
+    v.shotOpenDir = shotOpenDir_;
+    v.windowStaysOnTop = windowStaysOnTop_;
+    v.openVirtualMic = openVirtualMic_;
+    v.useHardwareRender = useHardwareRender_;
     settings_.SaveSettings();
 }
 
 void ZuCam::Initialize() {
     LoadSettings();
-    if (useHardwareDecoder)
+    if (useHardwareDecoder_)
         HardwareCodecDetector::instance()->detect();
     const QScreen* screen = QGuiApplication::primaryScreen();
     scaleFactor = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
     const int count = bg::LoadModules(kOptionalModules, 1, true);
     BG_LOGE("----> loaded modules count=%d", count);
-    const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
+    const bool micOpened = openVirtualMic_ ? OpenVirtualMic(false) : true;
     registerCameraFilters();
     if (!arguments().contains(QStringLiteral("--no-camera-output")))
         session()->StartCameraOutput();
@@ -143,7 +143,7 @@ void ZuCam::Initialize() {
         exit(1);
         return;
     }
-    SetWindowStaysOnTop(windowStaysOnTop);
+    SetWindowStaysOnTop(windowStaysOnTop_);
     mainWindow->show();
     if (!micOpened)
         ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
@@ -199,29 +199,30 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
     switch (session()->OpenVirtualMic(ask)) {
         case DeviceSession::MicResult::kNotInstalled:
         case DeviceSession::MicResult::kDeclined:
-            openVirtualMic = false;
-            SettingChanged();
+            SetOpenVirtualMic(false);
             return false;
         case DeviceSession::MicResult::kInstallFailed:
-            openVirtualMic = false;
-            SettingChanged();
+            SetOpenVirtualMic(false);
             ShowMessage(QString::fromUtf8(kDriverInstallFailed));
             return false;
         case DeviceSession::MicResult::kOpened:
         case DeviceSession::MicResult::kOpenFailed:
-            openVirtualMic = session()->HasVirtualMic();
-            SettingChanged();
+            SetOpenVirtualMic(session()->HasVirtualMic());
             break;
     }
-    if (askInstall && !openVirtualMic)
+    if (askInstall && !openVirtualMic_)
         ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
-    return openVirtualMic;
+    return openVirtualMic_;
 }
 
 void ZuCam::CloseVirtualMic() {
     if (session_)
         session_->CloseVirtualMic();
-    openVirtualMic = false;
+    SetOpenVirtualMic(false);
+}
+
+void ZuCam::SetOpenVirtualMic(bool open) {
+    openVirtualMic_ = open;
     SettingChanged();
 }
 
@@ -231,7 +232,7 @@ void ZuCam::WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleR
 }
 
 void ZuCam::SetWindowStaysOnTop(bool onTop) {
-    windowStaysOnTop = onTop;
+    windowStaysOnTop_ = onTop;
     SettingChanged();
     if (!mainWindow)
         return;
@@ -250,13 +251,22 @@ void ZuCam::SetSaveDir(const QString& dir) {
 }
 
 void ZuCam::SetShotOpenDir(bool open) {
-    shotOpenDir = open;
+    shotOpenDir_ = open;
     SettingChanged();
 }
 
 void ZuCam::SetFirstOpen(bool first) {
-    firstOpen = first;
+    firstOpen_ = first;
     SettingChanged();
+}
+
+// Neither is written back to the settings file, so nothing goes to disk.
+void ZuCam::SetPlayAudio(bool play) {
+    playAudio_ = play;
+}
+
+void ZuCam::SetUseHardwareDecoder(bool use) {
+    useHardwareDecoder_ = use;
 }
 
 std::string ZuCam::SaveDir() const {
@@ -265,7 +275,7 @@ std::string ZuCam::SaveDir() const {
 }
 
 void ZuCam::SetUseHardwareRender(bool use) {
-    useHardwareRender = use;
+    useHardwareRender_ = use;
     SettingChanged();
 }
 
@@ -280,7 +290,7 @@ void ZuCam::SetDeviceName(const QString& name) {
 }
 
 void ZuCam::SetConnectMode(int mode) {
-    connectMode = mode;
+    connectMode_ = mode;
     if (!mainWindow)
         return;
     if (!QMetaObject::invokeMethod(mainWindow.data(), "SwitchConnectionMode", Qt::DirectConnection,

@@ -55,6 +55,7 @@ const Strings kListSources = {"list", "short", "sources"};
 // and can hand out microphone links that need no sound server.
 class ScriptedZuCam : public ZuCam {
 public:
+    using ZuCam::SetOpenVirtualMic;
     using ZuCam::ZuCam;
 
     bool answerOk = false;
@@ -188,7 +189,7 @@ TEST_F(ZuCamTest, HardwareDecodingSettingRunsTheDetectionAtStart) {
     CD->configStore->set("cfg_use_hardware_decoder", "1");
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
-    runThen([&] { EXPECT_TRUE(app.useHardwareDecoder); });
+    runThen([&] { EXPECT_TRUE(app.useHardwareDecoder()); });
     // One verdict per candidate of both tables.
     const int candidates = static_cast<int>(HardwareCodecDetector::EncoderCandidates().size() +
                                             HardwareCodecDetector::DeviceTypeCandidates().size());
@@ -204,8 +205,8 @@ TEST_F(ZuCamTest, SettingsAreSavedWhenChangedAndAtExitAndTheWindowIsDeleted) {
         app.SetSaveDir("/videos");
         app.SetFirstOpen(false);
         app.SetShotOpenDir(true);
-        app.playAudio = true;  // only read, never saved
-        app.useHardwareDecoder = true;
+        app.SetPlayAudio(true);  // only read, never saved
+        app.SetUseHardwareDecoder(true);
         app.SetUseHardwareRender(true);
         app.SetDeviceName("renamed");
     });
@@ -240,7 +241,7 @@ TEST_F(ZuCamTest, MissingMicrophoneShowsOnlyTheOpenFailureAndSavesFalse) {
     CD->configStore->set("cfg_open_vmic", "1");
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
-    runThen([&] { EXPECT_FALSE(app.openVirtualMic); });
+    runThen([&] { EXPECT_FALSE(app.openVirtualMic()); });
     // At start-up nobody is asked to install; only the failure is shown.
     EXPECT_EQ(app.messages, Strings{kCannotOpen});
     EXPECT_TRUE(app.questions.empty());
@@ -252,10 +253,10 @@ TEST_F(ZuCamTest, MissingMicrophoneShowsOnlyTheOpenFailureAndSavesFalse) {
 TEST_F(ZuCamTest, AStartUpOpenOfAMissingDriverAsksAndSaysNothing) {
     ScriptedZuCam& app = makeApp();
     app.LoadSettings();
-    app.openVirtualMic = true;
+    app.SetOpenVirtualMic(true);
     app.answerOk = true;  // would install, were anybody asked
     EXPECT_FALSE(app.OpenVirtualMic(false));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(app.questions.empty());
     EXPECT_TRUE(app.messages.empty());
@@ -268,7 +269,7 @@ TEST_F(ZuCamTest, DecliningTheInstallInstallsNothing) {
     ScriptedZuCam& app = makeApp();
     app.answerOk = false;
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_EQ(app.questions, Strings{kInstallQuestion});
     EXPECT_TRUE(app.messages.empty());
     EXPECT_EQ(pactlCalls(), Calls{kListSources});
@@ -285,7 +286,7 @@ TEST_F(ZuCamTest, AFailedInstallIsReportedAndNothingOpens) {
         return std::make_shared<VirtaulAudioDeviceManager>();
     };
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(linkAsked);
     EXPECT_EQ(app.questions, Strings{kInstallQuestion});
     EXPECT_EQ(app.messages, Strings{kInstallFailed});
@@ -302,7 +303,7 @@ TEST_F(ZuCamTest, AnInstalledDriverWhoseLinkWillNotOpenIsReported) {
     app.answerOk = true;
     // The real link: nobody reads its FIFO, so it cannot open.
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_EQ(app.messages, Strings{kCannotOpen});
     EXPECT_EQ(pactlCalls().size(), 2u);
@@ -323,7 +324,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     tools_.answer("load-module", "out", "27\n");
     app.answerOk = true;
     ASSERT_TRUE(app.OpenVirtualMic(true));
-    EXPECT_TRUE(app.openVirtualMic);
+    EXPECT_TRUE(app.openVirtualMic());
     ASSERT_TRUE(app.session()->HasVirtualMic());
     ASSERT_NE(made.lock(), nullptr);
     EXPECT_TRUE(app.messages.empty());
@@ -336,7 +337,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     EXPECT_GT(made.lock()->bufferedBytes(), 0u);
 
     app.CloseVirtualMic();
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(made.expired());  // the last holder closed it
     app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
@@ -346,7 +347,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     app.questions.clear();
     EXPECT_TRUE(app.OpenVirtualMic(false));
     EXPECT_TRUE(app.questions.empty());
-    EXPECT_TRUE(app.openVirtualMic);
+    EXPECT_TRUE(app.openVirtualMic());
 }
 
 TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
@@ -382,7 +383,7 @@ TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
     for (const auto& mic : made)
         EXPECT_TRUE(mic.expired());
     EXPECT_FALSE(app.session()->HasVirtualMic());
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
 }
 
 TEST_F(ZuCamTest, ShowMessageRestoresTheWindow) {
@@ -405,7 +406,7 @@ TEST_F(ZuCamTest, WindowCallsByName) {
     ScriptedZuCam& app = makeApp();
     app.UpdateVolumn(4);  // no window yet: nothing happens
     app.SetConnectMode(1);
-    EXPECT_EQ(app.connectMode, 1);
+    EXPECT_EQ(app.connectMode(), 1);
     runThen([&] {
         ASSERT_TRUE(window_);
         app.SetConnectMode(0);
@@ -425,7 +426,7 @@ TEST_F(ZuCamTest, WindowCallsByName) {
         app.SetWindowStaysOnTop(false);
         EXPECT_FALSE(window_->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_TRUE(window_->isVisible());
-        EXPECT_FALSE(app.windowStaysOnTop);
+        EXPECT_FALSE(app.windowStaysOnTop());
     });
 }
 
@@ -442,7 +443,7 @@ TEST_F(ZuCamTest, ServesTheConnectionServersAsTheirContext) {
     EXPECT_FALSE(app.IsRecording());
     app.recording = true;
     EXPECT_TRUE(AppContext::instance()->IsRecording());
-    app.playAudio = true;
+    app.SetPlayAudio(true);
     EXPECT_TRUE(AppContext::instance()->PlayAudio());
 
     app.SetDeviceName(QString::fromUtf8("新名字"));
