@@ -128,7 +128,8 @@ void ZuCam::Initialize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     scaleFactor = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
     const int count = bg::LoadModules(kOptionalModules, 1, true);
-    BG_LOGE("----> loaded modules count=%d", count);
+    // Every module is optional: none at all is no fault.
+    BG_LOGI("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic_ ? OpenVirtualMic(false) : true;
     registerCameraFilters();
     if (!arguments().contains(QStringLiteral("--no-camera-output")))
