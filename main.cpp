@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/stop-request.h"
 #include "ui/main-window.h"
+#include "ui/message-box-dialog.h"
 #include "ui/ui-setup.h"
 #include "ui/web-links.h"
 #include "uninstall.h"
@@ -173,6 +174,7 @@ int main(int argc, char** argv) {
     QuietTerminal(AnyArgumentIs(argc, argv, "--verbose"));
     PublishIdentity();
     ZuCam::SetMainWindowFactory([] { return new MainWindow; });
+    ZuCam::SetMessageBox(&MessageBoxDialog::Show);
     int code = 0;
     {
         ZuCam app(argc, argv);

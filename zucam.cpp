@@ -29,6 +29,11 @@ ZuCam::WindowFactory& MainWindowFactory() {
     return factory;
 }
 
+ZuCam::MessageBox& InstalledMessageBox() {
+    static ZuCam::MessageBox box;
+    return box;
+}
+
 // Optional modules of the module host: the version check answers the
 // settings dialog's "VPSignal.vercheck" when it is installed.
 const char* const kOptionalModules[] = {"vercheck"};
@@ -37,18 +42,39 @@ constexpr SingleApplication::Options kInstanceOptions =
     SingleApplication::User | SingleApplication::System | SingleApplication::SecondaryNotification;
 constexpr int kInstanceTimeoutMs = 1000;
 
-// The log keeps these designed texts; the boxes show them translated.
+// Each box says what happened, then why and what to do.
 const char* const kInstallDriverQuestion =
     QT_TRANSLATE_NOOP("ZuCam",
                       "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
                       "安装后可能需要重启电脑才能正常使用。");
 const char* const kDriverInstallFailed = QT_TRANSLATE_NOOP("ZuCam", "虚拟麦克风驱动安装失败");
 const char* const kCannotOpenVirtualMic = QT_TRANSLATE_NOOP("ZuCam", "无法打开虚拟麦克风设备！");
+const char* const kInstallFailedReason = QT_TRANSLATE_NOOP(
+    "ZuCam",
+    "没有 PulseAudio 或 PipeWire 声音服务应答（pactl 无法加载虚拟麦克风）。\n"
+    "请安装并启动 PulseAudio，或 PipeWire 和 pipewire-pulse，然后重新打开虚拟麦克风。");
+const char* const kCannotOpenReason = QT_TRANSLATE_NOOP(
+    "ZuCam",
+    "声音服务没有读取虚拟麦克风（ZuAudioDevice）。\n"
+    "请确认 PulseAudio 或 PipeWire（pipewire-pulse）正在运行，然后在设置中重新打开虚拟麦克风。");
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("ZuCam", text);
+}
+
+// What happened and, on the next lines, why and what to do.
+QString WithReason(const char* text, const char* reason) {
+    return Tr(text) + QLatin1Char('\n') + Tr(reason);
+}
 
 }  // namespace
 
 void ZuCam::SetMainWindowFactory(WindowFactory factory) {
     MainWindowFactory() = std::move(factory);
+}
+
+void ZuCam::SetMessageBox(MessageBox box) {
+    InstalledMessageBox() = std::move(box);
 }
 
 ZuCam::ZuCam(int& argc, char** argv)
@@ -147,7 +173,7 @@ void ZuCam::Initialize() {
     SetWindowStaysOnTop(windowStaysOnTop_);
     mainWindow->show();
     if (!micOpened)
-        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
+        ShowMessage(WithReason(kCannotOpenVirtualMic, kCannotOpenReason));
 }
 
 bool ZuCam::CanShowDialogs() {
@@ -167,9 +193,10 @@ bool ZuCam::AskQuestion(const QString& text) {
         BG_LOGW("nobody can answer without a screen; taken as 取消");
         return false;
     }
-    QMessageBox box(QMessageBox::Question, QString(),
-                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
-                    QMessageBox::NoButton, mainWindow.data());
+    if (const MessageBox& show = InstalledMessageBox())
+        return show(mainWindow.data(), text, true);
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
     QPushButton* ok =
         box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.addButton(QCoreApplication::translate("ZuCam", "取消"), QMessageBox::RejectRole);
@@ -181,9 +208,12 @@ void ZuCam::ShowMessage(const QString& text) {
     BG_LOGE("message for the user: %s", qUtf8Printable(text));
     if (!CanShowDialogs())
         return;
-    QMessageBox box(QMessageBox::Information, QString(),
-                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
-                    QMessageBox::NoButton, mainWindow.data());
+    if (const MessageBox& show = InstalledMessageBox()) {
+        show(mainWindow.data(), text, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
     box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.exec();
 }
@@ -196,7 +226,7 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
     // Start-up asks nobody: Initialize tells the user the open failed.
     std::function<bool()> ask;
     if (askInstall)
-        ask = [this] { return AskQuestion(QString::fromUtf8(kInstallDriverQuestion)); };
+        ask = [this] { return AskQuestion(Tr(kInstallDriverQuestion)); };
     switch (session()->OpenVirtualMic(ask)) {
         case DeviceSession::MicResult::kNotInstalled:
         case DeviceSession::MicResult::kDeclined:
@@ -204,7 +234,7 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
             return false;
         case DeviceSession::MicResult::kInstallFailed:
             SetOpenVirtualMic(false);
-            ShowMessage(QString::fromUtf8(kDriverInstallFailed));
+            ShowMessage(WithReason(kDriverInstallFailed, kInstallFailedReason));
             return false;
         case DeviceSession::MicResult::kOpened:
         case DeviceSession::MicResult::kOpenFailed:
@@ -212,7 +242,7 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
             break;
     }
     if (askInstall && !openVirtualMic_)
-        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
+        ShowMessage(WithReason(kCannotOpenVirtualMic, kCannotOpenReason));
     return openVirtualMic_;
 }
 

@@ -32,6 +32,11 @@ public:
     // one, start-up ends with exit code 1.
     using WindowFactory = std::function<QWidget*()>;
     static void SetMainWindowFactory(WindowFactory factory);
+    // The program's own message box: `text` over `parent`, with "确定" and
+    // "取消" for a question, "确定" alone otherwise; true when "确定" was
+    // chosen. Installed by the program's entry; without one, a plain Qt box.
+    using MessageBox = std::function<bool(QWidget* parent, const QString& text, bool question)>;
+    static void SetMessageBox(MessageBox box);
 
     // A single-instance application (secondaries allowed, options 7, time-out
     // 1000 ms) that queues Initialize for when the event loop starts.
@@ -110,10 +115,10 @@ signals:
     void deviceNameChanged(QString name);
 
 protected:
-    // The questions and messages of the application object. The program's
-    // own message box arrives with its dialogs; until then a QMessageBox over
-    // the main window where someone can see it, the log otherwise. Tests
-    // answer in place of a person by overriding them.
+    // The questions and messages of the application object, each saying why
+    // and what to do: the program's message box over the main window where
+    // someone can see it, the log otherwise. Tests answer in place of a
+    // person by overriding them.
     // True when the user chose "确定".
     virtual bool AskQuestion(const QString& text);
     virtual void ShowMessage(const QString& text);

@@ -43,8 +43,15 @@ using MicPtr = std::shared_ptr<VirtaulAudioDeviceManager>;
 const char* const kInstallQuestion =
     "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
     "安装后可能需要重启电脑才能正常使用。";
-const char* const kInstallFailed = "虚拟麦克风驱动安装失败";
-const char* const kCannotOpen = "无法打开虚拟麦克风设备！";
+// Each says why and what to do below what happened.
+const char* const kInstallFailed =
+    "虚拟麦克风驱动安装失败\n"
+    "没有 PulseAudio 或 PipeWire 声音服务应答（pactl 无法加载虚拟麦克风）。\n"
+    "请安装并启动 PulseAudio，或 PipeWire 和 pipewire-pulse，然后重新打开虚拟麦克风。";
+const char* const kCannotOpen =
+    "无法打开虚拟麦克风设备！\n"
+    "声音服务没有读取虚拟麦克风（ZuAudioDevice）。\n"
+    "请确认 PulseAudio 或 PipeWire（pipewire-pulse）正在运行，然后在设置中重新打开虚拟麦克风。";
 // What "pactl list short sources" prints when the virtual microphone is loaded.
 const char* const kSourcesWithMic =
     "0\tauto_null.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tSUSPENDED\n"
