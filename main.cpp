@@ -13,10 +13,12 @@
 #include "hublet/log-sink.h"
 #include "hublet/value-store.h"
 #include "platform/display.h"
+#include "platform/log-output.h"
 #include "platform/network-startup.h"
 #include "platform/paths.h"
 #include "platform/stop-request.h"
 #include "ui/main-window.h"
+#include "ui/message-box-dialog.h"
 #include "ui/ui-setup.h"
 #include "ui/web-links.h"
 #include "uninstall.h"
@@ -37,6 +39,28 @@ bool IsUninstallRun(int argc, char** argv) {
 
 bool FirstArgumentIs(int argc, char** argv, const char* option) {
     return argc > 1 && std::strcmp(argv[1], option) == 0;
+}
+
+bool AnyArgumentIs(int argc, char** argv, const char* option) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], option) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Quiet unless asked: the log lines, the protocol's prints and everything
+// else meant for developers go to the log file; a window has nothing to say
+// on the terminal. A log file that cannot be written leaves both as they are.
+void QuietTerminal(bool verbose) {
+    if (verbose || !CD || !CD->logSink)
+        return;
+    if (!CD->logSink->divertStandardError()) {
+        std::fprintf(stderr, "zucam: the log file %s cannot be written; logging here instead\n",
+                     CD->logSink->path().c_str());
+        return;
+    }
+    platform::JoinStandardOutputToStandardError();
 }
 
 // Why Qt could not open a window here; "" when it can: a platform chosen by
@@ -63,12 +87,14 @@ bool HasDisplay() {
 }
 
 const char kUsage[] =
-    "Usage: zucam [--uninstall | --help | --version]\n"
+    "Usage: zucam [--verbose | --uninstall | --help | --version]\n"
     "\n"
     "ZuCam turns a phone into this computer's camera and microphone: the phone's\n"
     "ZuCam app connects over Wi-Fi or, for Android, over the USB cable.\n"
     "Without options it opens its window (a second start shows the running one).\n"
     "\n"
+    "  --verbose     also print the log and the developers' lines here (they\n"
+    "                go to the log file otherwise)\n"
     "  --uninstall   remove what ZuCam set up on this computer (the virtual\n"
     "                microphone) and say what was removed; needs no display\n"
     "  --help        this text\n"
@@ -149,8 +175,10 @@ int main(int argc, char** argv) {
                      noDisplay.c_str());
         return 2;
     }
+    QuietTerminal(AnyArgumentIs(argc, argv, "--verbose"));
     PublishIdentity();
     ZuCam::SetMainWindowFactory([] { return new MainWindow; });
+    ZuCam::SetMessageBox(&MessageBoxDialog::Show);
     int code = 0;
     {
         ZuCam app(argc, argv);

@@ -30,6 +30,11 @@ ZuCam::WindowFactory& MainWindowFactory() {
     return factory;
 }
 
+ZuCam::MessageBox& InstalledMessageBox() {
+    static ZuCam::MessageBox box;
+    return box;
+}
+
 // Optional modules of the module host: the version check answers the
 // settings dialog's "VPSignal.vercheck" when it is installed.
 const char* const kOptionalModules[] = {"vercheck"};
@@ -38,18 +43,39 @@ constexpr SingleApplication::Options kInstanceOptions =
     SingleApplication::User | SingleApplication::System | SingleApplication::SecondaryNotification;
 constexpr int kInstanceTimeoutMs = 1000;
 
-// The log keeps these designed texts; the boxes show them translated.
+// Each box says what happened, then why and what to do.
 const char* const kInstallDriverQuestion =
     QT_TRANSLATE_NOOP("ZuCam",
                       "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
                       "安装后可能需要重启电脑才能正常使用。");
 const char* const kDriverInstallFailed = QT_TRANSLATE_NOOP("ZuCam", "虚拟麦克风驱动安装失败");
 const char* const kCannotOpenVirtualMic = QT_TRANSLATE_NOOP("ZuCam", "无法打开虚拟麦克风设备！");
+const char* const kInstallFailedReason = QT_TRANSLATE_NOOP(
+    "ZuCam",
+    "没有 PulseAudio 或 PipeWire 声音服务应答（pactl 无法加载虚拟麦克风）。\n"
+    "请安装并启动 PulseAudio，或 PipeWire 和 pipewire-pulse，然后重新打开虚拟麦克风。");
+const char* const kCannotOpenReason = QT_TRANSLATE_NOOP(
+    "ZuCam",
+    "声音服务没有读取虚拟麦克风（ZuAudioDevice）。\n"
+    "请确认 PulseAudio 或 PipeWire（pipewire-pulse）正在运行，然后在设置中重新打开虚拟麦克风。");
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("ZuCam", text);
+}
+
+// What happened and, on the next lines, why and what to do.
+QString WithReason(const char* text, const char* reason) {
+    return Tr(text) + QLatin1Char('\n') + Tr(reason);
+}
 
 }  // namespace
 
 void ZuCam::SetMainWindowFactory(WindowFactory factory) {
     MainWindowFactory() = std::move(factory);
+}
+
+void ZuCam::SetMessageBox(MessageBox box) {
+    InstalledMessageBox() = std::move(box);
 }
 
 ZuCam::ZuCam(int& argc, char** argv)
@@ -91,13 +117,13 @@ void ZuCam::LoadSettings() {
     settingsReady_ = false;
     SetSaveDir(QString::fromStdString(v.saveDir));
     deviceName_ = QString::fromStdString(v.deviceName);
-    firstOpen = v.firstOpen;
-    shotOpenDir = v.shotOpenDir;
-    windowStaysOnTop = v.windowStaysOnTop;
-    openVirtualMic = v.openVirtualMic;
-    playAudio = v.playAudio;
-    useHardwareDecoder = v.useHardwareDecoder;
-    useHardwareRender = v.useHardwareRender;
+    firstOpen_ = v.firstOpen;
+    shotOpenDir_ = v.shotOpenDir;
+    windowStaysOnTop_ = v.windowStaysOnTop;
+    openVirtualMic_ = v.openVirtualMic;
+    playAudio_ = v.playAudio;
+    useHardwareDecoder_ = v.useHardwareDecoder;
+    useHardwareRender_ = v.useHardwareRender;
     settingsReady_ = true;
 }
 
@@ -114,23 +140,24 @@ void ZuCam::SaveSettings() {
     AppSettings::Values& v = settings_.values;
     v.saveDir = saveDir_.toStdString();
     v.deviceName = deviceName_.toStdString();
-    v.firstOpen = firstOpen;
-    v.shotOpenDir = shotOpenDir;
-    v.windowStaysOnTop = windowStaysOnTop;
-    v.openVirtualMic = openVirtualMic;
-    v.useHardwareRender = useHardwareRender;
+    v.firstOpen = firstOpen_;
+    v.shotOpenDir = shotOpenDir_;
+    v.windowStaysOnTop = windowStaysOnTop_;
+    v.openVirtualMic = openVirtualMic_;
+    v.useHardwareRender = useHardwareRender_;
     settings_.SaveSettings();
 }
 
 void ZuCam::Initialize() {
     LoadSettings();
-    if (useHardwareDecoder)
+    if (useHardwareDecoder_)
         HardwareCodecDetector::instance()->detect();
     const QScreen* screen = QGuiApplication::primaryScreen();
     scaleFactor = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
     const int count = bg::LoadModules(kOptionalModules, 1, true);
-    BG_LOGE("----> loaded modules count=%d", count);
-    const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
+    // Every module is optional: none at all is no fault.
+    BG_LOGI("----> loaded modules count=%d", count);
+    const bool micOpened = openVirtualMic_ ? OpenVirtualMic(false) : true;
     registerCameraFilters();
     if (!arguments().contains(QStringLiteral("--no-camera-output")))
         session()->StartCameraOutput();
@@ -145,10 +172,10 @@ void ZuCam::Initialize() {
         return;
     }
     installEventFilter(new WindowStacking(this));
-    SetWindowStaysOnTop(windowStaysOnTop);
+    SetWindowStaysOnTop(windowStaysOnTop_);
     mainWindow->show();
     if (!micOpened)
-        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
+        ShowMessage(WithReason(kCannotOpenVirtualMic, kCannotOpenReason));
 }
 
 bool ZuCam::CanShowDialogs() {
@@ -173,9 +200,10 @@ bool ZuCam::AskQuestion(const QString& text) {
         BG_LOGW("nobody can answer without a screen; taken as 取消");
         return false;
     }
-    QMessageBox box(QMessageBox::Question, QString(),
-                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
-                    QMessageBox::NoButton, mainWindow.data());
+    if (const MessageBox& show = InstalledMessageBox())
+        return show(mainWindow.data(), text, true);
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
     box.setWindowTitle(MessageTitle());
     QPushButton* ok =
         box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
@@ -188,9 +216,12 @@ void ZuCam::ShowMessage(const QString& text) {
     BG_LOGE("message for the user: %s", qUtf8Printable(text));
     if (!CanShowDialogs())
         return;
-    QMessageBox box(QMessageBox::Information, QString(),
-                    QCoreApplication::translate("ZuCam", qUtf8Printable(text)),
-                    QMessageBox::NoButton, mainWindow.data());
+    if (const MessageBox& show = InstalledMessageBox()) {
+        show(mainWindow.data(), text, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::NoButton,
+                    mainWindow.data());
     box.setWindowTitle(MessageTitle());
     box.addButton(QCoreApplication::translate("ZuCam", "确定"), QMessageBox::AcceptRole);
     box.exec();
@@ -204,33 +235,34 @@ bool ZuCam::OpenVirtualMic(bool askInstall) {
     // Start-up asks nobody: Initialize tells the user the open failed.
     std::function<bool()> ask;
     if (askInstall)
-        ask = [this] { return AskQuestion(QString::fromUtf8(kInstallDriverQuestion)); };
+        ask = [this] { return AskQuestion(Tr(kInstallDriverQuestion)); };
     switch (session()->OpenVirtualMic(ask)) {
         case DeviceSession::MicResult::kNotInstalled:
         case DeviceSession::MicResult::kDeclined:
-            openVirtualMic = false;
-            SettingChanged();
+            SetOpenVirtualMic(false);
             return false;
         case DeviceSession::MicResult::kInstallFailed:
-            openVirtualMic = false;
-            SettingChanged();
-            ShowMessage(QString::fromUtf8(kDriverInstallFailed));
+            SetOpenVirtualMic(false);
+            ShowMessage(WithReason(kDriverInstallFailed, kInstallFailedReason));
             return false;
         case DeviceSession::MicResult::kOpened:
         case DeviceSession::MicResult::kOpenFailed:
-            openVirtualMic = session()->HasVirtualMic();
-            SettingChanged();
+            SetOpenVirtualMic(session()->HasVirtualMic());
             break;
     }
-    if (askInstall && !openVirtualMic)
-        ShowMessage(QString::fromUtf8(kCannotOpenVirtualMic));
-    return openVirtualMic;
+    if (askInstall && !openVirtualMic_)
+        ShowMessage(WithReason(kCannotOpenVirtualMic, kCannotOpenReason));
+    return openVirtualMic_;
 }
 
 void ZuCam::CloseVirtualMic() {
     if (session_)
         session_->CloseVirtualMic();
-    openVirtualMic = false;
+    SetOpenVirtualMic(false);
+}
+
+void ZuCam::SetOpenVirtualMic(bool open) {
+    openVirtualMic_ = open;
     SettingChanged();
 }
 
@@ -240,7 +272,7 @@ void ZuCam::WriteVirtualMic(const uint8_t* samples, int sampleCount, int sampleR
 }
 
 void ZuCam::SetWindowStaysOnTop(bool onTop) {
-    windowStaysOnTop = onTop;
+    windowStaysOnTop_ = onTop;
     SettingChanged();
     if (!mainWindow)
         return;
@@ -259,13 +291,22 @@ void ZuCam::SetSaveDir(const QString& dir) {
 }
 
 void ZuCam::SetShotOpenDir(bool open) {
-    shotOpenDir = open;
+    shotOpenDir_ = open;
     SettingChanged();
 }
 
 void ZuCam::SetFirstOpen(bool first) {
-    firstOpen = first;
+    firstOpen_ = first;
     SettingChanged();
+}
+
+// Neither is written back to the settings file, so nothing goes to disk.
+void ZuCam::SetPlayAudio(bool play) {
+    playAudio_ = play;
+}
+
+void ZuCam::SetUseHardwareDecoder(bool use) {
+    useHardwareDecoder_ = use;
 }
 
 std::string ZuCam::SaveDir() const {
@@ -274,7 +315,7 @@ std::string ZuCam::SaveDir() const {
 }
 
 void ZuCam::SetUseHardwareRender(bool use) {
-    useHardwareRender = use;
+    useHardwareRender_ = use;
     SettingChanged();
 }
 
@@ -289,7 +330,7 @@ void ZuCam::SetDeviceName(const QString& name) {
 }
 
 void ZuCam::SetConnectMode(int mode) {
-    connectMode = mode;
+    connectMode_ = mode;
     if (!mainWindow)
         return;
     if (!QMetaObject::invokeMethod(mainWindow.data(), "SwitchConnectionMode", Qt::DirectConnection,

@@ -32,6 +32,11 @@ public:
     // one, start-up ends with exit code 1.
     using WindowFactory = std::function<QWidget*()>;
     static void SetMainWindowFactory(WindowFactory factory);
+    // The program's own message box: `text` over `parent`, with "确定" and
+    // "取消" for a question, "确定" alone otherwise; true when "确定" was
+    // chosen. Installed by the program's entry; without one, a plain Qt box.
+    using MessageBox = std::function<bool(QWidget* parent, const QString& text, bool question)>;
+    static void SetMessageBox(MessageBox box);
 
     // A single-instance application (secondaries allowed, options 7, time-out
     // 1000 ms) that queues Initialize for when the event loop starts.
@@ -70,27 +75,37 @@ public:
     void ReleaseAdbTools() override;
     // Any thread: reaches the window's "UpdateVolumn" slot on the GUI thread.
     void UpdateVolumn(int level) override;
-    bool PlayAudio() const override { return playAudio; }
+    bool PlayAudio() const override { return playAudio_; }
 
     // Where screenshots and recordings go, and the name the phones see.
     const QString& saveDir() const { return saveDir_; }
     const QString& deviceName() const { return deviceName_; }
-    void SetShotOpenDir(bool open);
+    // The settings: each has one owner here, and a change through its setter
+    // applies at once and is written to disk at once (SetSaveDir,
+    // SetDeviceName, SetWindowStaysOnTop, SetUseHardwareRender and
+    // OpenVirtualMic / CloseVirtualMic above).
+    bool firstOpen() const { return firstOpen_; }
     void SetFirstOpen(bool first);
+    bool shotOpenDir() const { return shotOpenDir_; }
+    void SetShotOpenDir(bool open);
+    bool windowStaysOnTop() const { return windowStaysOnTop_; }
+    // Whether the virtual microphone should be, and is, open.
+    bool openVirtualMic() const { return openVirtualMic_; }
+    bool useHardwareRender() const { return useHardwareRender_; }
+    // Read from the settings file, never written back to it: a change holds
+    // for this run.
+    bool playAudio() const { return playAudio_; }
+    void SetPlayAudio(bool play);
+    bool useHardwareDecoder() const { return useHardwareDecoder_; }
+    void SetUseHardwareDecoder(bool use);
+    // 0 = Wi-Fi, 1 = USB; changed only through SetConnectMode.
+    int connectMode() const { return connectMode_; }
 
+    // Run-time state the windows share, never saved.
     double scaleFactor = 1.0;
     QPointer<QWidget> mainWindow;
-    bool firstOpen = true;
-    bool shotOpenDir = false;
-    bool windowStaysOnTop = false;
-    bool openVirtualMic = false;
-    // Read by the audio thread at every block.
-    std::atomic<bool> playAudio{false};
-    bool useHardwareDecoder = false;
-    bool useHardwareRender = false;
     // Written by the main window, read by the servers' threads.
     std::atomic<bool> recording{false};
-    int connectMode = 0;
 
 public slots:
     void Initialize();
@@ -100,10 +115,10 @@ signals:
     void deviceNameChanged(QString name);
 
 protected:
-    // The questions and messages of the application object. The program's
-    // own message box arrives with its dialogs; until then a QMessageBox over
-    // the main window where someone can see it, the log otherwise. Tests
-    // answer in place of a person by overriding them.
+    // The questions and messages of the application object, each saying why
+    // and what to do: the program's message box over the main window where
+    // someone can see it, the log otherwise. Tests answer in place of a
+    // person by overriding them.
     // True when the user chose "确定".
     virtual bool AskQuestion(const QString& text);
     // The title of the program's own message boxes.
@@ -111,6 +126,8 @@ protected:
     virtual void ShowMessage(const QString& text);
     // Opens the microphone link; null when it cannot be opened.
     virtual std::shared_ptr<VirtaulAudioDeviceManager> CreateVirtualMic();
+    // The setting alone, as OpenVirtualMic and CloseVirtualMic leave it.
+    void SetOpenVirtualMic(bool open);
 
 private slots:
     void OnReceivedMessage(quint32 instanceId, QByteArray message);
@@ -123,6 +140,15 @@ private:
     AppSettings settings_;
     QString saveDir_;
     QString deviceName_;
+    bool firstOpen_ = true;
+    bool shotOpenDir_ = false;
+    bool windowStaysOnTop_ = false;
+    bool openVirtualMic_ = false;
+    // Read by the audio thread at every block.
+    std::atomic<bool> playAudio_{false};
+    bool useHardwareDecoder_ = false;
+    bool useHardwareRender_ = false;
+    int connectMode_ = 0;
     // Loading is over: from now on every change is written at once.
     bool settingsReady_ = false;
     // The servers, the camera, the microphone feed, and the microphone source

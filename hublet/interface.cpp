@@ -11,6 +11,7 @@
 #include "hublet/signal-bus.h"
 #include "hublet/value-store.h"
 #include "platform/dynlib.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 
 bg::Interface* CD = nullptr;
@@ -45,6 +46,11 @@ int LoadModules(const char* const* names, int count, bool callInit) {
     if (!names || count <= 0)
         return 0;
     std::string dir = platform::ExecutableDir() + "/modules/";
+    // An installation without optional modules has no folder for them.
+    if (!platform::IsDirectory(dir)) {
+        BG_LOGD("no optional modules: %s does not exist", dir.c_str());
+        return 0;
+    }
     int loaded = 0;
     for (int i = 0; i < count; ++i) {
         // A module name is a plain file name: nothing may be loaded from

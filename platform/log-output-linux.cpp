@@ -151,6 +151,15 @@ void CloseDivertedStandardError() {
     g_pipeRead = -1;
 }
 
+bool JoinStandardOutputToStandardError() {
+    std::fflush(stdout);
+    int result;
+    do {
+        result = ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    } while (result < 0 && errno == EINTR);
+    return result >= 0;
+}
+
 void WriteTerminal(const std::string& text) {
     int fd = g_terminalFd.load();
     if (fd < 0) {

@@ -34,6 +34,12 @@ size_t ReadDivertedStandardError(char* buffer, size_t size);
 void EndStandardErrorDiversion(const std::string& path);
 void CloseDivertedStandardError();
 
+// Sends standard output (descriptor 1, so a child's and a library's prints
+// alike) where standard error goes now: after DivertStandardError, into the
+// log. A program with nothing to say on its standard output uses it. False,
+// with nothing changed, when the descriptor cannot be duplicated.
+bool JoinStandardOutputToStandardError();
+
 // Writes `text` to where standard error went before any diversion; to
 // standard error itself while it was never diverted.
 void WriteTerminal(const std::string& text);

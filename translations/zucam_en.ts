@@ -287,6 +287,10 @@ its folder in Settings</translation>
         <translation>OK</translation>
     </message>
     <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
@@ -532,6 +536,18 @@ The computer may need a restart before the microphone works.</translation>
     <message>
         <source>无法打开虚拟麦克风设备！</source>
         <translation>Cannot open the virtual microphone!</translation>
+    </message>
+    <message>
+        <source>没有 PulseAudio 或 PipeWire 声音服务应答（pactl 无法加载虚拟麦克风）。
+请安装并启动 PulseAudio，或 PipeWire 和 pipewire-pulse，然后重新打开虚拟麦克风。</source>
+        <translation>No PulseAudio or PipeWire sound server answered (pactl could not load the virtual microphone).
+Install and start PulseAudio, or PipeWire with pipewire-pulse, then switch the virtual microphone on again.</translation>
+    </message>
+    <message>
+        <source>声音服务没有读取虚拟麦克风（ZuAudioDevice）。
+请确认 PulseAudio 或 PipeWire（pipewire-pulse）正在运行，然后在设置中重新打开虚拟麦克风。</source>
+        <translation>The sound server does not read the virtual microphone (ZuAudioDevice).
+Make sure PulseAudio or PipeWire (pipewire-pulse) is running, then switch the virtual microphone on again in Settings.</translation>
     </message>
     <message>
         <source>确定</source>

@@ -25,7 +25,7 @@ const char* const kAddressSeparator =
 
 bool UseHardwareRender() {
     ZuCam* app = ZuCam::instance();
-    return app && app->useHardwareRender;
+    return app && app->useHardwareRender();
 }
 
 }  // namespace
@@ -35,6 +35,8 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent), ui(new Ui::MainForm) {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     auto* qss = new QssManager(this, false);
     qss->SetStyleSheetFile(QStringLiteral(":/qss/parts/main-form.qss"));
+    // The name is whatever the user typed: shown as typed, never as markup.
+    ui->label_device_name->setTextFormat(Qt::PlainText);
     if (ZuCam* app = ZuCam::instance()) {
         ui->label_device_name->setText(app->deviceName());
         // A name changed in the settings shows at once.

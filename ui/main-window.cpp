@@ -262,7 +262,7 @@ void MainWindow::SwitchToWaitConnection() {
     qDebug() << "[MainWindow::SwitchToWaitConnection()]";
     menuForm()->SetDeviceState(QString());
     menuForm()->SetMenuEnabled(false);
-    const int mode = App() ? App()->connectMode : 0;
+    const int mode = App() ? App()->connectMode() : 0;
     mainForm()->ShowPage(mode == 0 ? MainForm::kPageWaitWifi : MainForm::kPageWaitUsb);
     tray_->SetToolTip(tr(kToolTipIdle));
     ShowAddresses();
@@ -305,7 +305,7 @@ void MainWindow::ScreenShot() {
 }
 
 void MainWindow::ShowScreenShotResult(QString path) {
-    if (App() && App()->shotOpenDir)
+    if (App() && App()->shotOpenDir())
         OpenFileLocation(path.toStdString());
     else
         menuForm()->ShowShotToast();

@@ -105,7 +105,7 @@ void MenuStateForm::ShowShotToast() {
 
 bool MenuStateForm::ShowGuide() {
     ZuCam* app = ZuCam::instance();
-    if (!app || !app->firstOpen)
+    if (!app || !app->firstOpen())
         return false;
     if (!guideBubble) {
         guideBubble = new GuidWidget(window());

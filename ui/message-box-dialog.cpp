@@ -34,6 +34,16 @@ int MessageBoxDialog::MessageWidth(const QString& text, double scale) {
     return static_cast<int>(std::max<double>(widest + margin, 260 * scale));
 }
 
+bool MessageBoxDialog::Show(QWidget* parent, const QString& text, bool question) {
+    MessageBoxDialog box(parent);
+    box.SetMessage(text);
+    if (question)
+        box.SetButtons(2, tr("确定"), tr("取消"));
+    else
+        box.SetButtons(1, tr("确定"));
+    return box.exec() == kResultOk;
+}
+
 void MessageBoxDialog::SetButtons(int mode, const QString& okText, const QString& cancelText) {
     switch (mode) {
         case 0:

@@ -34,6 +34,10 @@ public:
     // change nothing.
     void SetButtons(int mode, const QString& okText, const QString& cancelText = QString());
 
+    // One box over `parent`, modal: "确定" and "取消" for a question, "确定"
+    // alone otherwise. True when "确定" was chosen.
+    static bool Show(QWidget* parent, const QString& text, bool question);
+
     // The width SetMessage gives a message, without a dialog.
     static int MessageWidth(const QString& text, double scale);
 

@@ -74,18 +74,18 @@ SettingDialog::SettingDialog(QWidget* parent) : DialogFrame(parent), ui(new Ui::
 SettingDialog::~SettingDialog() = default;
 
 void SettingDialog::LoadControls(const ZuCam& app) {
-    ui->checkBox_shotOpendir->setChecked(app.shotOpenDir);
-    ui->checkBox_wintop->setChecked(app.windowStaysOnTop);
+    ui->checkBox_shotOpendir->setChecked(app.shotOpenDir());
+    ui->checkBox_wintop->setChecked(app.windowStaysOnTop());
     {
         // Grouped only to set the first state; sharing a parent keeps the two
         // exclusive afterwards.
         QButtonGroup group;
         group.addButton(ui->radioButton_vmic_open);
         group.addButton(ui->radioButton_vmic_close);
-        (app.openVirtualMic ? ui->radioButton_vmic_open : ui->radioButton_vmic_close)
+        (app.openVirtualMic() ? ui->radioButton_vmic_open : ui->radioButton_vmic_close)
             ->setChecked(true);
     }
-    ui->comboBox_render_mode->setCurrentIndex(app.useHardwareRender ? 0 : 1);
+    ui->comboBox_render_mode->setCurrentIndex(app.useHardwareRender() ? 0 : 1);
     // Filling the field is no edit: the name is published only when typed.
     const QSignalBlocker quiet(ui->lineEdit_device_name);
     ui->lineEdit_device_name->setText(app.deviceName());
@@ -139,7 +139,7 @@ void SettingDialog::on_checkBox_wintop_clicked(bool checked) {
 // runs on, so there is no version to check first.
 void SettingDialog::on_radioButton_vmic_open_clicked() {
     ZuCam* app = ZuCam::instance();
-    if (!app || app->openVirtualMic)
+    if (!app || app->openVirtualMic())
         return;
     // The application object tells the user why it failed.
     if (!app->OpenVirtualMic(true))
@@ -148,7 +148,7 @@ void SettingDialog::on_radioButton_vmic_open_clicked() {
 
 void SettingDialog::on_radioButton_vmic_close_clicked() {
     ZuCam* app = ZuCam::instance();
-    if (!app || !app->openVirtualMic)
+    if (!app || !app->openVirtualMic())
         return;
     app->CloseVirtualMic();
     QTimer::singleShot(kSilenceDelayMs, [] {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/child-process.h"
 #include "platform/files.h"
@@ -114,6 +115,20 @@ TEST_F(ZuCamMainTest, UninstallSaysWhenItCouldNotAskTheSoundServer) {
         EXPECT_EQ(line.compare(0, 7, "zucam: "), 0) << line;
 }
 
+// Waits until the file at `path` holds `text`; false after timeoutMs.
+bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::string all;
+        platform::ReadWholeFile(path, &all);
+        if (all.find(text) != std::string::npos)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 // A terminal without a display: the process environment minus the display
 // variables, so Qt has nothing to connect to.
 std::vector<std::pair<std::string, std::string>> NoDisplay(
@@ -170,6 +185,19 @@ TEST_F(ZuCamMainTest, WithoutADisplayEveryRunSaysWhatItDidInOneLine) {
               "runs\n");
 }
 
+// Asked for, the terminal shows the log's lines and the developers' prints
+// too, and the log file still gets its lines.
+TEST_F(ZuCamMainTest, VerboseShowsTheLogOnTheTerminal) {
+    zutest::ProbeProcess zucam(dir_, "verbose");
+    ASSERT_TRUE(zucam.start({program_, "--verbose"}, env()));
+    ASSERT_TRUE(zucam.waitFor("[MainWindow::SwitchToWaitConnection()]", 30000, true))
+        << zucam.errors();
+    ASSERT_TRUE(zucam.child().signal(false));
+    EXPECT_EQ(zucam.child().wait(20000), 0) << zucam.errors();
+    EXPECT_NE(zucam.errors().find("\"----> loaded modules count=0\""), std::string::npos);
+    EXPECT_NE(log().find("\"----> loaded modules count=0\""), std::string::npos);
+}
+
 TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"x", "--uninstall"}, std::vector<std::string>{"--UNINSTALL"},
@@ -184,16 +212,24 @@ TEST_F(ZuCamMainTest, OnlyTheExactFirstArgumentUninstalls) {
         ASSERT_TRUE(zucam.start(argv, vars));
         // A normal start: settings loaded, modules counted, the window up
         // (waiting for a phone); a stop signal ends it as a close does.
-        ASSERT_TRUE(zucam.waitFor("[MainWindow::SwitchToWaitConnection()]", 30000, true))
+        const std::string logPath = fresh.file("state/ZuCam/zucam.log");
+        ASSERT_TRUE(WaitForText(logPath, "[MainWindow::SwitchToWaitConnection()]", 30000))
             << zucam.errors();
         ASSERT_TRUE(zucam.child().signal(false));
         EXPECT_EQ(zucam.child().wait(20000), 0) << zucam.errors();
         std::string settings;
         ASSERT_TRUE(platform::ReadWholeFile(fresh.file("config/ZuCam/settings.json"), &settings));
         EXPECT_NE(settings.find("cfg_use_hardware_render"), std::string::npos);
-        EXPECT_NE(zucam.errors().find("[E][bg] zucam.cpp"), std::string::npos);
-        EXPECT_NE(zucam.errors().find("\"----> loaded modules count=0\""), std::string::npos);
-        EXPECT_NE(zucam.errors().find("camera filters: nothing to register"), std::string::npos);
+        std::string log;
+        ASSERT_TRUE(platform::ReadWholeFile(logPath, &log));
+        // No module folder beside the program is no error.
+        EXPECT_NE(log.find("[I][bg] zucam.cpp"), std::string::npos) << log;
+        EXPECT_NE(log.find("\"----> loaded modules count=0\""), std::string::npos);
+        EXPECT_EQ(log.find("[E]"), std::string::npos) << log;
+        EXPECT_NE(log.find("camera filters: nothing to register"), std::string::npos);
+        // The terminal stays quiet: everything went to the log.
+        EXPECT_EQ(zucam.errors(), "");
+        EXPECT_EQ(zucam.output(), "");
     }
     // No start opened the microphone (off by default) nor removed anything.
     EXPECT_TRUE(tools_.calls("pactl").empty());

@@ -44,8 +44,15 @@ using MicPtr = std::shared_ptr<VirtaulAudioDeviceManager>;
 const char* const kInstallQuestion =
     "未安装虚拟麦克风驱动，需要先安装驱动才可使用，是否安装？\n"
     "安装后可能需要重启电脑才能正常使用。";
-const char* const kInstallFailed = "虚拟麦克风驱动安装失败";
-const char* const kCannotOpen = "无法打开虚拟麦克风设备！";
+// Each says why and what to do below what happened.
+const char* const kInstallFailed =
+    "虚拟麦克风驱动安装失败\n"
+    "没有 PulseAudio 或 PipeWire 声音服务应答（pactl 无法加载虚拟麦克风）。\n"
+    "请安装并启动 PulseAudio，或 PipeWire 和 pipewire-pulse，然后重新打开虚拟麦克风。";
+const char* const kCannotOpen =
+    "无法打开虚拟麦克风设备！\n"
+    "声音服务没有读取虚拟麦克风（ZuAudioDevice）。\n"
+    "请确认 PulseAudio 或 PipeWire（pipewire-pulse）正在运行，然后在设置中重新打开虚拟麦克风。";
 // What "pactl list short sources" prints when the virtual microphone is loaded.
 const char* const kSourcesWithMic =
     "0\tauto_null.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tSUSPENDED\n"
@@ -56,6 +63,7 @@ const Strings kListSources = {"list", "short", "sources"};
 // and can hand out microphone links that need no sound server.
 class ScriptedZuCam : public ZuCam {
 public:
+    using ZuCam::SetOpenVirtualMic;
     using ZuCam::ZuCam;
 
     bool answerOk = false;
@@ -189,7 +197,7 @@ TEST_F(ZuCamTest, HardwareDecodingSettingRunsTheDetectionAtStart) {
     CD->configStore->set("cfg_use_hardware_decoder", "1");
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
-    runThen([&] { EXPECT_TRUE(app.useHardwareDecoder); });
+    runThen([&] { EXPECT_TRUE(app.useHardwareDecoder()); });
     // One verdict per candidate of both tables.
     const int candidates = static_cast<int>(HardwareCodecDetector::EncoderCandidates().size() +
                                             HardwareCodecDetector::DeviceTypeCandidates().size());
@@ -205,8 +213,8 @@ TEST_F(ZuCamTest, SettingsAreSavedWhenChangedAndAtExitAndTheWindowIsDeleted) {
         app.SetSaveDir("/videos");
         app.SetFirstOpen(false);
         app.SetShotOpenDir(true);
-        app.playAudio = true;  // only read, never saved
-        app.useHardwareDecoder = true;
+        app.SetPlayAudio(true);  // only read, never saved
+        app.SetUseHardwareDecoder(true);
         app.SetUseHardwareRender(true);
         app.SetDeviceName("renamed");
     });
@@ -241,7 +249,7 @@ TEST_F(ZuCamTest, MissingMicrophoneShowsOnlyTheOpenFailureAndSavesFalse) {
     CD->configStore->set("cfg_open_vmic", "1");
     useFakeWindow();
     ScriptedZuCam& app = makeApp();
-    runThen([&] { EXPECT_FALSE(app.openVirtualMic); });
+    runThen([&] { EXPECT_FALSE(app.openVirtualMic()); });
     // At start-up nobody is asked to install; only the failure is shown.
     EXPECT_EQ(app.messages, Strings{kCannotOpen});
     EXPECT_TRUE(app.questions.empty());
@@ -253,10 +261,10 @@ TEST_F(ZuCamTest, MissingMicrophoneShowsOnlyTheOpenFailureAndSavesFalse) {
 TEST_F(ZuCamTest, AStartUpOpenOfAMissingDriverAsksAndSaysNothing) {
     ScriptedZuCam& app = makeApp();
     app.LoadSettings();
-    app.openVirtualMic = true;
+    app.SetOpenVirtualMic(true);
     app.answerOk = true;  // would install, were anybody asked
     EXPECT_FALSE(app.OpenVirtualMic(false));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(app.questions.empty());
     EXPECT_TRUE(app.messages.empty());
@@ -269,7 +277,7 @@ TEST_F(ZuCamTest, DecliningTheInstallInstallsNothing) {
     ScriptedZuCam& app = makeApp();
     app.answerOk = false;
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_EQ(app.questions, Strings{kInstallQuestion});
     EXPECT_TRUE(app.messages.empty());
     EXPECT_EQ(pactlCalls(), Calls{kListSources});
@@ -286,7 +294,7 @@ TEST_F(ZuCamTest, AFailedInstallIsReportedAndNothingOpens) {
         return std::make_shared<VirtaulAudioDeviceManager>();
     };
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(linkAsked);
     EXPECT_EQ(app.questions, Strings{kInstallQuestion});
     EXPECT_EQ(app.messages, Strings{kInstallFailed});
@@ -303,7 +311,7 @@ TEST_F(ZuCamTest, AnInstalledDriverWhoseLinkWillNotOpenIsReported) {
     app.answerOk = true;
     // The real link: nobody reads its FIFO, so it cannot open.
     EXPECT_FALSE(app.OpenVirtualMic(true));
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_EQ(app.messages, Strings{kCannotOpen});
     EXPECT_EQ(pactlCalls().size(), 2u);
@@ -324,7 +332,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     tools_.answer("load-module", "out", "27\n");
     app.answerOk = true;
     ASSERT_TRUE(app.OpenVirtualMic(true));
-    EXPECT_TRUE(app.openVirtualMic);
+    EXPECT_TRUE(app.openVirtualMic());
     ASSERT_TRUE(app.session()->HasVirtualMic());
     ASSERT_NE(made.lock(), nullptr);
     EXPECT_TRUE(app.messages.empty());
@@ -337,7 +345,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     EXPECT_GT(made.lock()->bufferedBytes(), 0u);
 
     app.CloseVirtualMic();
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
     EXPECT_FALSE(app.session()->HasVirtualMic());
     EXPECT_TRUE(made.expired());  // the last holder closed it
     app.WriteVirtualMic(Bytes(pcm), 480, 48000, 2);
@@ -347,7 +355,7 @@ TEST_F(ZuCamTest, AnOpenLinkTakesThePhonesAudioUntilClosed) {
     app.questions.clear();
     EXPECT_TRUE(app.OpenVirtualMic(false));
     EXPECT_TRUE(app.questions.empty());
-    EXPECT_TRUE(app.openVirtualMic);
+    EXPECT_TRUE(app.openVirtualMic());
 }
 
 TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
@@ -383,7 +391,7 @@ TEST_F(ZuCamTest, AudioWritesRaceOpeningAndClosingSafely) {
     for (const auto& mic : made)
         EXPECT_TRUE(mic.expired());
     EXPECT_FALSE(app.session()->HasVirtualMic());
-    EXPECT_FALSE(app.openVirtualMic);
+    EXPECT_FALSE(app.openVirtualMic());
 }
 
 TEST_F(ZuCamTest, ShowMessageRestoresTheWindow) {
@@ -406,7 +414,7 @@ TEST_F(ZuCamTest, WindowCallsByName) {
     ScriptedZuCam& app = makeApp();
     app.UpdateVolumn(4);  // no window yet: nothing happens
     app.SetConnectMode(1);
-    EXPECT_EQ(app.connectMode, 1);
+    EXPECT_EQ(app.connectMode(), 1);
     runThen([&] {
         ASSERT_TRUE(window_);
         app.SetConnectMode(0);
@@ -435,7 +443,7 @@ TEST_F(ZuCamTest, WindowCallsByName) {
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_FALSE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
         dialog.hide();
-        EXPECT_FALSE(app.windowStaysOnTop);
+        EXPECT_FALSE(app.windowStaysOnTop());
     });
 }
 
@@ -452,7 +460,7 @@ TEST_F(ZuCamTest, ServesTheConnectionServersAsTheirContext) {
     EXPECT_FALSE(app.IsRecording());
     app.recording = true;
     EXPECT_TRUE(AppContext::instance()->IsRecording());
-    app.playAudio = true;
+    app.SetPlayAudio(true);
     EXPECT_TRUE(AppContext::instance()->PlayAudio());
 
     app.SetDeviceName(QString::fromUtf8("新名字"));

@@ -227,7 +227,7 @@ protected:
         w = static_cast<ScriptedMainWindow*>(app().mainWindow.data());
         ASSERT_NE(w, nullptr);
         app().SetSaveDir(QString::fromStdString(dir_.path()));
-        app().shotOpenDir = false;
+        app().SetShotOpenDir(false);
         // Every case starts on the waiting page with no picture kept.
         FromThread([this] { w->session()->OnClientDisconnected(); });
         ASSERT_TRUE(Flush());
@@ -393,7 +393,7 @@ TEST_F(MainWindowTest, APlainDisconnectReturnsAtOnceAndFinishesTheRecording) {
 
 TEST_F(MainWindowTest, ThePhonesCommandsTakeScreenshotsAndRecord) {
     Display();
-    app().shotOpenDir = true;
+    app().SetShotOpenDir(true);
     FromThread([this] { w->session()->OnScreenShotRequest(); });
     ASSERT_TRUE(WaitUntil([this] { return w->opened.size() == 1; }));
     ASSERT_EQ(FilesIn(dir_.path(), ".png").size(), 1u);
@@ -466,13 +466,13 @@ TEST_F(MainWindowTest, FailuresSayWhyAndLeaveNothingRunning) {
 TEST_F(MainWindowTest, SwitchingToUsbAndBackWithinTheDelayNeverStartsTheUsbServer) {
     QTest::mouseClick(Child<QPushButton>("pushButton_usb_link_1"), Qt::LeftButton);
     EXPECT_EQ(page(), MainForm::kPageWaitUsb);
-    EXPECT_EQ(app().connectMode, 1);
+    EXPECT_EQ(app().connectMode(), 1);
     EXPECT_EQ(w->activeMediaServer(), nullptr);
     ASSERT_TRUE(w->usbStartTimer()->isActive());
     EXPECT_EQ(w->usbStartTimer()->interval(), MainWindow::kUsbStartDelayMs);
     QTest::mouseClick(Child<QPushButton>("pushButton_wire_link_2"), Qt::LeftButton);
     EXPECT_EQ(page(), MainForm::kPageWaitWifi);
-    EXPECT_EQ(app().connectMode, 0);
+    EXPECT_EQ(app().connectMode(), 0);
     EXPECT_FALSE(w->usbStartTimer()->isActive());
     EXPECT_NE(w->activeMediaServer(), nullptr);
     ASSERT_TRUE(Flush());
@@ -530,6 +530,25 @@ TEST_F(MainWindowTest, AddressListsAreLinksSeparatedBySlashes) {
     EXPECT_EQ(Child<QLabel>("label_ip")->text().toStdString(), "---.---.---.---");
 }
 
+// A new name in Settings reaches the waiting page, and the name the
+// announcements and the phone's device-name reply read, without a restart.
+TEST_F(MainWindowTest, ANewDeviceNameReachesTheWaitingPageAndThePhonesAtOnce) {
+    auto* label = w->mainForm()->findChild<QLabel*>(QStringLiteral("label_device_name"));
+    ASSERT_NE(label, nullptr);
+    const QString before = app().deviceName();
+    const QString renamed = QString::fromUtf8("书房 <b>2</b>");
+    app().SetDeviceName(renamed);
+    EXPECT_EQ(label->text(), renamed);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    ASSERT_NE(AppContext::instance(), nullptr);
+    EXPECT_EQ(AppContext::instance()->DeviceName(), renamed.toStdString());
+    // Still waiting: the announcement was started again under the new name.
+    EXPECT_EQ(page(), MainForm::kPageWaitWifi);
+    app().SetDeviceName(before);
+    EXPECT_EQ(label->text(), before);
+    EXPECT_EQ(AppContext::instance()->DeviceName(), before.toStdString());
+}
+
 // Clicks along the address line: every click on a link puts exactly that
 // address on the clipboard and shows the notice; clicks beside them do not.
 TEST_F(MainWindowTest, ClickingAnAddressCopiesExactlyItAndShowsTheNotice) {
@@ -565,14 +584,14 @@ void CloseNextDialog() {
 }
 
 TEST_F(MainWindowTest, TheGuideShowsOnlyUntilHelpIsOpenedAndTheLevelPicksItsImage) {
-    app().firstOpen = true;
+    app().SetFirstOpen(true);
     MenuStateForm* menu = w->menuForm();
     ASSERT_TRUE(menu->ShowGuide());
     ASSERT_NE(menu->guide(), nullptr);
     EXPECT_TRUE(menu->guide()->isVisible());
     CloseNextDialog();
     QTest::mouseClick(Child<QPushButton>("pushButton_menu_help"), Qt::LeftButton);
-    EXPECT_FALSE(app().firstOpen);
+    EXPECT_FALSE(app().firstOpen());
     EXPECT_EQ(menu->guide(), nullptr);
     EXPECT_FALSE(menu->ShowGuide());
     EXPECT_EQ(menu->guide(), nullptr);

@@ -49,6 +49,7 @@ namespace {
 // The application object with the person's answers scripted.
 class ScriptedZuCam : public ZuCam {
 public:
+    using ZuCam::SetOpenVirtualMic;
     using ZuCam::ZuCam;
     QStringList questions;
     QStringList messages;
@@ -158,8 +159,8 @@ protected:
         ASSERT_TRUE(ZuCamEnvironment::app->mainWindow) << "Initialize never ran";
         app().SetSaveDir(QString::fromStdString(old_.path()));
         app().SetDeviceName("ZuCam[desk]");
-        app().openVirtualMic = false;
-        app().useHardwareRender = true;
+        app().SetOpenVirtualMic(false);
+        app().SetUseHardwareRender(true);
         app().messages.clear();
         app().questions.clear();
     }
@@ -252,18 +253,20 @@ TEST_F(SettingDialogTest, TheRenderModeComboChangesTheSettingOnly) {
     ScriptedSettingDialog dialog;
     QComboBox* mode = Child<QComboBox>(&dialog, "comboBox_render_mode");
     EXPECT_EQ(mode->currentIndex(), 0);
-    const std::string storedBefore = Stored("cfg_use_hardware_render");
+    EXPECT_EQ(Stored("cfg_use_hardware_render"), "1");
     const QString nameBefore = app().deviceName();
     PressKey(mode, Qt::Key_Down);
     EXPECT_EQ(mode->currentIndex(), 1);
-    EXPECT_FALSE(app().useHardwareRender);
-    EXPECT_EQ(Stored("cfg_use_hardware_render"), storedBefore);
+    EXPECT_FALSE(app().useHardwareRender());
+    // On disk at once, not only at exit.
+    EXPECT_EQ(Stored("cfg_use_hardware_render"), "0");
     EXPECT_EQ(app().deviceName(), nameBefore);
     EXPECT_EQ(app().saveDir().toStdString(), old_.path());
-    EXPECT_FALSE(app().openVirtualMic);
+    EXPECT_FALSE(app().openVirtualMic());
     EXPECT_TRUE(dialog.messages.isEmpty());
     PressKey(mode, Qt::Key_Up);
-    EXPECT_TRUE(app().useHardwareRender);
+    EXPECT_TRUE(app().useHardwareRender());
+    EXPECT_EQ(Stored("cfg_use_hardware_render"), "1");
 }
 
 TEST_F(SettingDialogTest, OpeningAFailingMicrophoneReturnsToClosed) {
@@ -274,13 +277,13 @@ TEST_F(SettingDialogTest, OpeningAFailingMicrophoneReturnsToClosed) {
     ASSERT_TRUE(close->isChecked());
     open->click();
     EXPECT_EQ(app().questions.size(), 1);
-    EXPECT_FALSE(app().openVirtualMic);
+    EXPECT_FALSE(app().openVirtualMic());
     EXPECT_TRUE(close->isChecked());
     EXPECT_FALSE(open->isChecked());
 }
 
 TEST_F(SettingDialogTest, MicrophoneButtonsActOnlyOnAChange) {
-    app().openVirtualMic = true;
+    app().SetOpenVirtualMic(true);
     ScriptedSettingDialog dialog;
     QRadioButton* open = Child<QRadioButton>(&dialog, "radioButton_vmic_open");
     ASSERT_TRUE(open->isChecked());
@@ -295,7 +298,7 @@ TEST_F(SettingDialogTest, MicrophoneButtonsActOnlyOnAChange) {
     ASSERT_NE(window, nullptr);
     window->volumes.clear();
     Child<QRadioButton>(&dialog, "radioButton_vmic_close")->click();
-    EXPECT_FALSE(app().openVirtualMic);
+    EXPECT_FALSE(app().openVirtualMic());
     QElapsedTimer waited;
     waited.start();
     while (window->volumes.empty() && waited.elapsed() < 5000)

@@ -386,6 +386,13 @@ TEST_P(ZucamWindowTest, ShowsThePhoneFeedsTheCameraRaisesOnSecondStartAndClosesC
     EXPECT_FALSE(platform::FileExists(QueueFile()));
     ExpectSettingsWrittenAtExit(c.hardwareRender);
     phone.signal(true);
+    // A whole session with a phone streaming left the terminal quiet: the
+    // protocol's prints and the log lines went to the log file.
+    EXPECT_EQ(e2e::ReadText(dir_.file("zucam.out")), "");
+    EXPECT_EQ(e2e::ReadText(dir_.file("zucam.err")), "");
+    EXPECT_EQ(e2e::ReadText(dir_.file("second.err")), "");
+    const std::string log = e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_NE(log.find(c.udp ? "[onBinary]" : "OnNewCmdConnection"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ZucamWindowTest,
