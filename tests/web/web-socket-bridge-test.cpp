@@ -122,6 +122,22 @@ TEST_F(WebSocketBridgeTest, WrongSecretIsClosedAsOutOfDateWithoutReachingTheDesk
     EXPECT_EQ(desktop_.commandConnections, 0);
 }
 
+// Every refused browser gives its place back: strangers with an old link
+// must not lock the phone page for the right one.
+TEST_F(WebSocketBridgeTest, BrowsersWithAWrongSecretLeaveNoPlaceTaken) {
+    for (int i = 0; i < WebPhoneServer::kMaxBrowsers + 2; ++i) {
+        QWebSocket* wrong = Open(QStringLiteral("wrong"));
+        ASSERT_TRUE(WaitUntil([&] {
+            return wrong->closeCode() == WebSocketBridge::kCloseWrongSecret &&
+                   wrong->state() == QAbstractSocket::UnconnectedState;
+        })) << i;
+    }
+    QWebSocket* ws = Open(kSecret);
+    ASSERT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
+    ws->sendTextMessage(QStringLiteral("{\"type\":0,\"data\":{\"name\":\"Browser\"}}"));
+    EXPECT_TRUE(WaitUntil([&] { return !texts_.isEmpty(); }));
+}
+
 TEST_F(WebSocketBridgeTest, RelaysCommandsAndStartsTheStreamWithTheToken) {
     QWebSocket* ws = Open(kSecret);
     ASSERT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
