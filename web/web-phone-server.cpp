@@ -81,6 +81,18 @@ void WebPhoneServer::slot_WebSocket(QSslSocket* socket) {
         socket->deleteLater();
         return;
     }
+    // The WebSocket answers every ping by itself and the bridge passes on
+    // every reply, all into the socket's unbounded write buffer: a browser
+    // that keeps sending and never reads would have it all kept.
+    connect(socket, &QIODevice::readyRead, socket, [socket] {
+        if (socket->bytesToWrite() + socket->encryptedBytesToWrite() <= kMaxUnsentBytes ||
+            socket->property("dropped").toBool())
+            return;
+        socket->setProperty("dropped", true);
+        BG_LOGW("browser phone dropped: it does not read what the desktop sends");
+        // Not from inside the socket's own signal: the WebSocket reads it next.
+        QMetaObject::invokeMethod(socket, &QAbstractSocket::abort, Qt::QueuedConnection);
+    });
     socket->setParent(webSockets_);
     webSockets_->handleConnection(socket);
 }

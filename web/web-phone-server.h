@@ -25,6 +25,9 @@ public:
     // The same, from any one address: one host cannot take every place.
     static constexpr int kMaxPendingPerAddress = 16;
     static constexpr int kMaxBrowsers = 8;
+    // Answers a browser leaves unread (pongs, command replies) before it is
+    // dropped; a page that reads them never comes near.
+    static constexpr qint64 kMaxUnsentBytes = 4 * 1024 * 1024;
 
     explicit WebPhoneServer(QObject* parent = nullptr);
     ~WebPhoneServer() override;

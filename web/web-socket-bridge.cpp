@@ -37,7 +37,11 @@ WebSocketBridge::WebSocketBridge(QWebSocket* socket, const QString& secret, quin
         QUrlQuery(socket_->requestUrl()).queryItemValue(QStringLiteral("k")).toStdString();
     if (!WebLink::SecretsEqual(given, secret.toStdString())) {
         BG_LOGW("browser phone refused: its link is out of date");
-        Refuse(kCloseWrongSecret, QStringLiteral("link out of date"));
+        // Not from here: a close that completes at once ends the bridge, and
+        // its end must reach the server, which listens only once this returns.
+        QMetaObject::invokeMethod(
+            this, [this] { Refuse(kCloseWrongSecret, QStringLiteral("link out of date")); },
+            Qt::QueuedConnection);
         return;
     }
     connect(socket_, &QWebSocket::textMessageReceived, this, &WebSocketBridge::slot_Text);

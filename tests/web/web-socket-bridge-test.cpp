@@ -122,6 +122,22 @@ TEST_F(WebSocketBridgeTest, WrongSecretIsClosedAsOutOfDateWithoutReachingTheDesk
     EXPECT_EQ(desktop_.commandConnections, 0);
 }
 
+// Every refused browser gives its place back: strangers with an old link
+// must not lock the phone page for the right one.
+TEST_F(WebSocketBridgeTest, BrowsersWithAWrongSecretLeaveNoPlaceTaken) {
+    for (int i = 0; i < WebPhoneServer::kMaxBrowsers + 2; ++i) {
+        QWebSocket* wrong = Open(QStringLiteral("wrong"));
+        ASSERT_TRUE(WaitUntil([&] {
+            return wrong->closeCode() == WebSocketBridge::kCloseWrongSecret &&
+                   wrong->state() == QAbstractSocket::UnconnectedState;
+        })) << i;
+    }
+    QWebSocket* ws = Open(kSecret);
+    ASSERT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
+    ws->sendTextMessage(QStringLiteral("{\"type\":0,\"data\":{\"name\":\"Browser\"}}"));
+    EXPECT_TRUE(WaitUntil([&] { return !texts_.isEmpty(); }));
+}
+
 TEST_F(WebSocketBridgeTest, RelaysCommandsAndStartsTheStreamWithTheToken) {
     QWebSocket* ws = Open(kSecret);
     ASSERT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
@@ -197,6 +213,36 @@ TEST_F(WebSocketBridgeTest, OneAddressCannotTakeEveryPlace) {
     ASSERT_TRUE(WaitUntil([&] { return server_->PendingConnections() == 0; }));
     QWebSocket* ws = Open(kSecret);
     EXPECT_TRUE(WaitUntil([&] { return ws->state() == QAbstractSocket::ConnectedState; }));
+}
+
+// A browser that sends pings (each answered with a pong) and never reads
+// must not make the desktop keep every answer.
+TEST_F(WebSocketBridgeTest, ABrowserThatNeverReadsItsAnswersIsDropped) {
+    QTcpSocket raw;
+    raw.setReadBufferSize(4096);
+    raw.connectToHost(QHostAddress::LocalHost, server_->Port());
+    ASSERT_TRUE(WaitUntil([&] { return raw.state() == QAbstractSocket::ConnectedState; }));
+    raw.write("GET /ws?k=" + kSecret.toLatin1() +
+              " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return raw.peek(12) == "HTTP/1.1 101"; })) << raw.peek(40).data();
+    // Masked pings with 125 bytes each (a zero mask leaves the payload as is).
+    QByteArray ping("\x89\xfd\0\0\0\0", 6);
+    ping += QByteArray(125, 'p');
+    QByteArray burst;
+    for (int i = 0; i < 8192; ++i)
+        burst += ping;
+    const qint64 limit = 8 * WebPhoneServer::kMaxUnsentBytes;
+    qint64 sent = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (raw.state() != QAbstractSocket::ConnectedState)
+            return true;
+        if (raw.bytesToWrite() < burst.size() && sent < limit)
+            sent += raw.write(burst);
+        return false;
+    })) << sent
+        << " bytes of pings sent and the connection is still open";
+    EXPECT_LT(sent, limit);
 }
 
 TEST(WebSocketBridgeParseTest, OnlyAPushPlayReplyWithKeyAndPortOpensAStream) {

@@ -38,8 +38,15 @@ void TerminalReport::Listening(const std::vector<std::string>& endpoints, bool u
 }
 
 void TerminalReport::PhonePage(const std::vector<std::string>& links, const std::string& qrText) {
-    for (const std::string& link : links)
-        Event("zucamd: no app? open in the phone's browser: " + link);
+    for (const std::string& link : links) {
+        // The loopback link reaches a phone only through the cable, once adb
+        // forwards the port to this computer; said so, nobody types it on Wi-Fi.
+        const bool usb = link.rfind("http://localhost:", 0) == 0;
+        const std::string port = usb ? link.substr(17, link.find('/', 17) - 17) : std::string();
+        Event(usb ? "zucamd: no app? with the phone on the USB cable (adb reverse tcp:" + port +
+                        " tcp:" + port + "), open in the phone's browser: " + link
+                  : "zucamd: no app? open in the phone's browser: " + link);
+    }
     if (qrText.empty())
         return;
     std::lock_guard<std::mutex> lock(mutex_);
