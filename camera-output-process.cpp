@@ -3,6 +3,8 @@
 #include <chrono>
 #include <fstream>
 
+#include <QCoreApplication>
+
 #include "hublet/log-sink.h"
 #include "platform/child-process.h"
 #include "platform/files.h"
@@ -16,6 +18,29 @@ constexpr int kGraceMs = 3000;
 // --v4l2 device that cannot serve, and no camera output on this machine.
 constexpr int kExitUsage = 2;
 constexpr int kExitNoCameraOutput = 8;
+
+const char* const kAdviceNoOutput = QT_TRANSLATE_NOOP(
+    "CameraOutputProcess",
+    "其它软件看不到“ZuCam”摄像头：这台电脑既没有 v4l2loopback 设备，也没有 PipeWire。"
+    "请加载 v4l2loopback：\n"
+    "    sudo apt install v4l2loopback-dkms\n"
+    "    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam\n"
+    "或安装 PipeWire（pipewire、wireplumber 和 pipewire-pulse）后重新登录；"
+    "下一部手机连接时会再次尝试");
+const char* const kAdviceMissing = QT_TRANSLATE_NOOP(
+    "CameraOutputProcess",
+    "其它软件看不到“ZuCam”摄像头：程序旁没有 zucam-camera，或它无法启动；请重新安装 ZuCam");
+const char* const kAdviceEnded = QT_TRANSLATE_NOOP(
+    "CameraOutputProcess",
+    "其它软件看不到“ZuCam”摄像头：zucam-camera 以代码 %1 结束（原因见日志）；"
+    "下一部手机连接时会再次尝试");
+
+std::string Tr(const char* text, int code = 0) {
+    QString shown = QCoreApplication::translate("CameraOutputProcess", text);
+    if (shown.contains(QLatin1String("%1")))
+        shown = shown.arg(code);
+    return shown.toStdString();
+}
 
 }  // namespace
 
@@ -127,21 +152,12 @@ void CameraOutputProcess::ForwardLines(bool flushPartial) {
 }
 
 std::string CameraOutputProcess::NoOutputAdvice(int code) {
-    if (code == kExitNoCameraOutput) {
-        return "other programs see no camera \"ZuCam\": this computer has neither a "
-               "v4l2loopback device nor PipeWire. Either load v4l2loopback:\n"
-               "    sudo apt install v4l2loopback-dkms\n"
-               "    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam\n"
-               "or install PipeWire (pipewire, wireplumber and pipewire-pulse) and log in "
-               "again; the camera is tried again when the next phone connects";
-    }
+    // The window shows it in the person's language, zucamd in English.
+    if (code == kExitNoCameraOutput)
+        return Tr(kAdviceNoOutput);
     if (code < 0)
-        return "other programs see no camera \"ZuCam\": zucam-camera is missing beside the "
-               "program or cannot be started; reinstall ZuCam";
-    return "other programs see no camera \"ZuCam\": zucam-camera ended with code " +
-           std::to_string(code) +
-           " (the log says why); it is tried again when the next phone "
-           "connects";
+        return Tr(kAdviceMissing);
+    return Tr(kAdviceEnded, code);
 }
 
 void CameraOutputProcess::Stop() {

@@ -2,6 +2,27 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>CameraOutputProcess</name>
+    <message>
+        <source>其它软件看不到“ZuCam”摄像头：这台电脑既没有 v4l2loopback 设备，也没有 PipeWire。请加载 v4l2loopback：
+    sudo apt install v4l2loopback-dkms
+    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam
+或安装 PipeWire（pipewire、wireplumber 和 pipewire-pulse）后重新登录；下一部手机连接时会再次尝试</source>
+        <translation>other programs see no camera &quot;ZuCam&quot;: this computer has neither a v4l2loopback device nor PipeWire. Either load v4l2loopback:
+    sudo apt install v4l2loopback-dkms
+    sudo modprobe v4l2loopback exclusive_caps=1 card_label=ZuCam
+or install PipeWire (pipewire, wireplumber and pipewire-pulse) and log in again; the camera is tried again when the next phone connects</translation>
+    </message>
+    <message>
+        <source>其它软件看不到“ZuCam”摄像头：程序旁没有 zucam-camera，或它无法启动；请重新安装 ZuCam</source>
+        <translation>other programs see no camera &quot;ZuCam&quot;: zucam-camera is missing beside the program or cannot be started; reinstall ZuCam</translation>
+    </message>
+    <message>
+        <source>其它软件看不到“ZuCam”摄像头：zucam-camera 以代码 %1 结束（原因见日志）；下一部手机连接时会再次尝试</source>
+        <translation>other programs see no camera &quot;ZuCam&quot;: zucam-camera ended with code %1 (the log says why); it is tried again when the next phone connects</translation>
+    </message>
+</context>
+<context>
     <name>AboutUsDialog</name>
     <message>
         <source>关于我们</source>

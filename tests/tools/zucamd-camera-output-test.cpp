@@ -63,6 +63,8 @@ TEST_F(ZucamdCameraOutput, StartedWithZucamdRestartedWhenKilledEndedAtExit) {
     ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "the phone is offered as", 30000))
         << "its lines reach zucamd's log: " << log();
 
+    EXPECT_TRUE(e2e::WaitForText(dir_.file("zucamd.out"), "is there for other programs", 30000))
+        << e2e::ReadText(dir_.file("zucamd.out"));
     ASSERT_EQ(platform::RunProcess({"kill", "-9", std::to_string(first)}, 5000, nullptr), 0);
     long second = waitForStart(2);
     ASSERT_GT(second, 0) << log();
@@ -85,6 +87,24 @@ TEST_F(ZucamdCameraOutput, ACrashedZucamdTakesItsCameraOutputAlong) {
     for (int i = 0; i < 500 && !(ended = Ended(camera)); ++i)
         platform::RunProcess({"sleep", "0.02"}, 5000, nullptr);
     EXPECT_TRUE(ended) << "the camera output outlived a killed zucamd";
+}
+
+// Neither PipeWire nor v4l2loopback: the person reads what to install, line
+// by line, and zucamd still serves the phone.
+TEST_F(ZucamdCameraOutput, WithoutAnyCameraOutputTheTerminalSaysWhatToDo) {
+    const std::string empty = dir_.file("no-pipewire");
+    ASSERT_EQ(platform::RunProcess({"mkdir", "-m", "700", empty}, 5000, nullptr), 0);
+    ASSERT_TRUE(e2e::StartZucamd(&zucamd_, dir_, {},
+                                 {{"PIPEWIRE_RUNTIME_DIR", empty}, {"XDG_RUNTIME_DIR", empty}}));
+    const std::string terminal = dir_.file("zucamd.err");
+    ASSERT_TRUE(e2e::WaitForText(terminal, "card_label=ZuCam\n", 60000))
+        << e2e::ReadText(terminal) << e2e::ReadText(dir_.file("zucamd.out")) << log();
+    const std::string said = e2e::ReadText(terminal);
+    EXPECT_NE(said.find("\n    sudo apt install v4l2loopback-dkms\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("pipewire, wireplumber and pipewire-pulse"), std::string::npos) << said;
+    EXPECT_EQ(e2e::ReadText(dir_.file("zucamd.out")).find("is there for other programs"),
+              std::string::npos);
+    EXPECT_EQ(zucamd_.stop(30000), 0) << log();
 }
 
 TEST_F(ZucamdCameraOutput, NoCameraOutputStartsNone) {

@@ -37,6 +37,7 @@ extern "C" {
 #include "devices/virtual-camera-queue.h"
 #include "output-path.h"
 #include "platform/child-process.h"
+#include "camera-output-process.h"
 #include "recording-controller.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
@@ -325,6 +326,24 @@ TEST_F(MainWindowTest, PicturesThatCannotBeShownAreNoticed) {
     // The start's power notice may still be up: the new one replaces it.
     EXPECT_TRUE(WaitUntil([this, notice] { return TipText(*w->tray()).toStdString() == notice; }))
         << TipText(*w->tray()).toStdString();
+}
+
+// The camera for other programs cannot start: the person reads why and what
+// to install; once it works again the tray says so.
+TEST_F(MainWindowTest, TheCameraForOtherProgramsIsToldWhenItFailsAndWhenItWorksAgain) {
+    w->messages.clear();
+    ASSERT_TRUE(QMetaObject::invokeMethod(w->session(), "ReportCameraOutput", Q_ARG(bool, false),
+                                          Q_ARG(int, CameraOutputProcess::kNoCameraOutput)));
+    ASSERT_EQ(w->messages.size(), 1);
+    EXPECT_EQ(w->messages.first().toStdString(),
+              CameraOutputProcess::NoOutputAdvice(CameraOutputProcess::kNoCameraOutput));
+    EXPECT_NE(w->messages.first().indexOf(QStringLiteral("v4l2loopback")), -1);
+    ASSERT_TRUE(QMetaObject::invokeMethod(w->session(), "ReportCameraOutput", Q_ARG(bool, true),
+                                          Q_ARG(int, 0)));
+    EXPECT_TRUE(WaitUntil([this] {
+        return TipText(*w->tray()).toStdString() == "其它软件现在可以使用“ZuCam”摄像头了";
+    })) << TipText(*w->tray()).toStdString();
+    EXPECT_EQ(w->messages.size(), 1);
 }
 
 TEST_F(MainWindowTest, AReconnectionWithinTheHoldKeepsTheDisplayPage) {

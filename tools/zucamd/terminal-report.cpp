@@ -75,7 +75,14 @@ void TerminalReport::CameraOutput(bool working, int code) {
         Event("zucamd: the camera \"ZuCam\" is there for other programs");
         return;
     }
-    Problem(CameraOutputProcess::NoOutputAdvice(code));
+    // Our own text: its lines (the commands to type) stay lines.
+    const std::string advice = CameraOutputProcess::NoOutputAdvice(code);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string shown = "zucamd: ";
+    size_t start = 0;
+    for (size_t end; (end = advice.find('\n', start)) != std::string::npos; start = end + 1)
+        shown += bg::EscapeControls(advice.substr(start, end - start)) + "\n";
+    platform::WriteTerminal(shown + bg::EscapeControls(advice.substr(start)) + "\n");
 }
 
 void TerminalReport::PhoneGone(bool pictureKept, int holdSeconds) {
