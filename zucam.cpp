@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
@@ -132,8 +133,13 @@ void ZuCam::Initialize() {
     BG_LOGE("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic ? OpenVirtualMic(false) : true;
     registerCameraFilters();
-    if (!arguments().contains(QStringLiteral("--no-camera-output")))
-        session()->StartCameraOutput();
+    if (!arguments().contains(QStringLiteral("--no-camera-output"))) {
+        // The camera's waiting picture speaks the window's language, which
+        // is the default locale by now.
+        CameraOutputProcess::Options camera;
+        camera.language = QLocale().language() == QLocale::Chinese ? "zh" : "en";
+        session()->StartCameraOutput(camera);
+    }
 
     WindowFactory& factory = MainWindowFactory();
     mainWindow = factory ? factory() : nullptr;
