@@ -125,6 +125,12 @@ void ZuCam::SaveSettings() {
 
 void ZuCam::Initialize() {
     LoadSettings();
+    // Qt makes every window able to hold an OpenGL child unless told not to,
+    // and that loads the system's OpenGL driver as each window is made (with
+    // Mesa's llvmpipe some 50 MB) though the software renderer never uses it.
+    // With that renderer the windows stay plain; OpenGL then shows from the
+    // next start.
+    setAttribute(Qt::AA_ForceRasterWidgets, !useHardwareRender);
     if (useHardwareDecoder)
         HardwareCodecDetector::instance()->detect();
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -281,6 +287,8 @@ std::string ZuCam::SaveDir() const {
 
 void ZuCam::SetUseHardwareRender(bool use) {
     useHardwareRender = use;
+    if (use && testAttribute(Qt::AA_ForceRasterWidgets))
+        BG_LOGI("the OpenGL renderer is used from the next start of ZuCam");
     SettingChanged();
 }
 
