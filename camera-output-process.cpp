@@ -77,6 +77,8 @@ bool CameraOutputProcess::Spawn() {
     platform::ChildProcess::Options options;
     options.argv = {program_};
     options.argv.insert(options.argv.end(), options_.args.begin(), options_.args.end());
+    if (!options_.language.empty())
+        options.argv.insert(options.argv.end(), {"--lang", options_.language});
     options.env = {{"ZUCAM_CAMERA_PARENT", std::to_string(platform::CurrentProcessId())}};
     // Lines go to a file the watcher reads: a pipe nobody drains while the
     // owner is busy would stall the camera.

@@ -20,6 +20,9 @@ public:
     struct Options {
         std::string program;  // empty: zucam-camera beside the running executable
         std::vector<std::string> args{"--sink", "auto"};
+        // "zh" or "en": the language of the camera's "waiting for the phone"
+        // picture (--lang); empty leaves it to the child's environment.
+        std::string language;
         int restarts = 1;
         // How often the child's lines and its life are looked at.
         int watchIntervalMs = 100;

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
@@ -150,6 +151,12 @@ void ZuCam::SaveSettings() {
 
 void ZuCam::Initialize() {
     LoadSettings();
+    // Qt makes every window able to hold an OpenGL child unless told not to,
+    // and that loads the system's OpenGL driver as each window is made (with
+    // Mesa's llvmpipe some 50 MB) though the software renderer never uses it.
+    // With that renderer the windows stay plain; OpenGL then shows from the
+    // next start.
+    setAttribute(Qt::AA_ForceRasterWidgets, !useHardwareRender_);
     if (useHardwareDecoder_)
         HardwareCodecDetector::instance()->detect();
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -159,8 +166,13 @@ void ZuCam::Initialize() {
     BG_LOGI("----> loaded modules count=%d", count);
     const bool micOpened = openVirtualMic_ ? OpenVirtualMic(false) : true;
     registerCameraFilters();
-    if (!arguments().contains(QStringLiteral("--no-camera-output")))
-        session()->StartCameraOutput();
+    if (!arguments().contains(QStringLiteral("--no-camera-output"))) {
+        // The camera's waiting picture speaks the window's language, which
+        // is the default locale by now.
+        CameraOutputProcess::Options camera;
+        camera.language = QLocale().language() == QLocale::Chinese ? "zh" : "en";
+        session()->StartCameraOutput(camera);
+    }
 
     WindowFactory& factory = MainWindowFactory();
     mainWindow = factory ? factory() : nullptr;
@@ -316,6 +328,8 @@ std::string ZuCam::SaveDir() const {
 
 void ZuCam::SetUseHardwareRender(bool use) {
     useHardwareRender_ = use;
+    if (use && testAttribute(Qt::AA_ForceRasterWidgets))
+        BG_LOGI("the OpenGL renderer is used from the next start of ZuCam");
     SettingChanged();
 }
 

@@ -23,9 +23,12 @@ const char* const kAddressLink =
 const char* const kAddressSeparator =
     "<text style='font-family:\"Microsoft YaHei\";font-size: 10pt;color:#999999;'>%1</text>";
 
+// Windows made plain raster (the software renderer at start) cannot hold
+// the OpenGL renderer: it waits for the next start.
 bool UseHardwareRender() {
     ZuCam* app = ZuCam::instance();
-    return app && app->useHardwareRender();
+    return app && app->useHardwareRender() &&
+           !QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets);
 }
 
 }  // namespace

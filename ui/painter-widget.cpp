@@ -57,6 +57,7 @@ bool PainterWidget::setFrame(const FrameHolder& frame) {
         }
     } else {
         workImage_ = QImage();
+        fresh_ = true;
     }
     dirty_ = true;
     return true;
@@ -79,6 +80,7 @@ void PainterWidget::convert(const FrameHolder& frame, int srcFormat) {
     uint8_t* dst = workImage_.bits();
     const int dstStride = static_cast<int>(workImage_.bytesPerLine());
     const AVFrame* f = frame.get();
+    fresh_ = true;
     if (srcFormat == AV_PIX_FMT_NV12) {
         libyuv::NV12ToARGB(f->data[0], f->linesize[0], f->data[1], f->linesize[1], dst, dstStride,
                            w, h);
@@ -101,20 +103,17 @@ void PainterWidget::timerEvent(QTimerEvent* event) {
     update();
 }
 
-// A deep copy into the display image's own buffer: the working image stays
-// unshared, so the decoder thread writes it in place without a detach.
+// The two images trade buffers: the display image gets the new picture
+// without a copy, and the decoder thread writes the next one in place into
+// the buffer the GUI thread no longer reads. Neither is ever shared, so
+// neither write detaches. Only a picture converted (or a blank) since the
+// last trade is taken: a picture that could not be shown keeps the last one.
 void PainterWidget::takeWorkingImage() {
     QMutexLocker lock(&mutex_);
-    if (workImage_.isNull()) {
-        displayImage_ = QImage();
+    if (!fresh_)
         return;
-    }
-    if (displayImage_.size() != workImage_.size() || displayImage_.format() != workImage_.format())
-        displayImage_ = QImage(workImage_.size(), workImage_.format());
-    if (displayImage_.isNull())
-        return;
-    std::memcpy(displayImage_.bits(), workImage_.constBits(),
-                static_cast<size_t>(workImage_.sizeInBytes()));
+    fresh_ = false;
+    displayImage_.swap(workImage_);
 }
 
 void PainterWidget::paintEvent(QPaintEvent* /*event*/) {

@@ -39,6 +39,7 @@ private:
     void drawDisplayImage(QPainter& painter);
 
     QImage workImage_;
+    bool fresh_ = false;  // workImage_ holds what the next tick shows; under mutex_
     QMutex mutex_;
     int timerId_ = 0;
     QImage displayImage_;

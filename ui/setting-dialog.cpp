@@ -201,7 +201,8 @@ void SettingDialog::on_label_no_voice_help_linkActivated(QString link) {
 }
 
 // The renderer is chosen when the display page is entered, so the new mode
-// shows after reconnecting.
+// shows after reconnecting; OpenGL after a start with the software renderer
+// shows from the next start (the windows were made without OpenGL).
 void SettingDialog::on_comboBox_render_mode_activated(int index) {
     if (ZuCam* app = ZuCam::instance())
         app->SetUseHardwareRender(index == 0);

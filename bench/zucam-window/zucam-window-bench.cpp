@@ -13,7 +13,11 @@
 //            within 1 ms of zucamd's);
 //   stall    zucam only: round trip of a _NET_WM_PING answered by the GUI
 //            thread's event loop, sent every 10 ms, p50/p99/max (aim: p99 at
-//            most 16 ms).
+//            most 16 ms);
+//   memory   resident size at the end of the measurement and its peak
+//            (VmRSS, VmHWM), with the anonymous / file / shared memory parts
+//            (aim: the window with the software renderer at most 120 MB, and
+//            its processor time at most 1.5 times zucamd's).
 // Rounds alternate the programs so a change in the machine's load touches
 // them alike; the summary takes the median over the rounds of each figure
 // less zucamd's in the same round.
@@ -51,6 +55,7 @@ struct Result {
     bool ok = false;
     bool complete = false;  // every picture pushed was published
     double cores = 0;
+    platform::ProcessUsage memory;  // at the end of the measurement
     double latencyP50 = 0;
     double latencyP99 = 0;
     double stallP50 = 0;
@@ -140,6 +145,7 @@ Result Measure(const zubench::ServedProgram::Kind kind,
     else
         trips = PingUntil(&ping, until, &r.lostPings);
     platform::ReadProcessUsage(program.pid(), &after);
+    r.memory = after;
     const double wall = std::chrono::duration<double>(Clock::now() - measuredFrom).count();
     sender.join();
     r.pushed = phone.pushes().size();
@@ -177,6 +183,10 @@ void PrintRun(const char* name, const Result& r) {
     else
         std::printf("latency not measured (the decoder dropped pictures)");
     std::printf("  pushed %zu published %u", r.pushed, r.published);
+    const platform::ProcessUsage& m = r.memory;
+    std::printf("\n  %-16s rss %.1f MB (peak %.1f; anon %.1f file %.1f shmem %.1f)", "",
+                m.residentKiB / 1024.0, m.peakResidentKiB / 1024.0, m.anonymousKiB / 1024.0,
+                m.fileKiB / 1024.0, m.sharedMemKiB / 1024.0);
     if (r.stallP99 > 0 || r.lostPings > 0)
         std::printf("  stall p50 %.2f p99 %.2f max %.2f ms (lost %d)", r.stallP50, r.stallP99,
                     r.stallMax, r.lostPings);
@@ -203,6 +213,30 @@ double Median(const std::vector<Result>& runs, double Result::*field) {
     for (const Result& r : runs)
         v.push_back(r.*field);
     return zubench::Percentile(v, 50);
+}
+
+double ResidentMB(const Result& r) {
+    return r.memory.residentKiB / 1024.0;
+}
+
+// The window with the software renderer against zucamd: its processor time
+// as a multiple of zucamd's in the same round, and its resident size.
+bool PrintLean(const std::vector<Result>& painter, const std::vector<Result>& zucamd) {
+    std::vector<double> ratios;
+    std::vector<double> sizes;
+    for (size_t i = 0; i < painter.size() && i < zucamd.size(); ++i) {
+        if (zucamd[i].cores > 0)
+            ratios.push_back(painter[i].cores / zucamd[i].cores);
+        sizes.push_back(ResidentMB(painter[i]));
+    }
+    const double ratio = ratios.empty() ? 1e9 : zubench::Percentile(ratios, 50);
+    const double size = zubench::Percentile(sizes, 50);
+    const bool ok = ratio <= 1.5 && size <= 120;
+    std::printf(
+        "  zucam painter  uses %.2f x zucamd's processor time (<= 1.5), rss %.1f MB "
+        "(<= 120): %s\n",
+        ratio, size, ok ? "meets the targets" : "MISSES");
+    return ok;
 }
 
 double LoadAverage() {
@@ -265,5 +299,6 @@ int main(int argc, char** argv) {
             names[i], addedCores, measured ? addedP99 : 0.0, measured ? "measured" : "NOT measured",
             stall, ok ? "meets the targets" : "MISSES");
     }
+    all = PrintLean(runs[1], runs[0]) && all;
     return all ? 0 : 1;
 }

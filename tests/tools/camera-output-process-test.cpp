@@ -50,16 +50,19 @@ protected:
 };
 
 TEST_F(CameraOutputProcessTest, StartedWithSinkAutoRestartedOnceThenLeftAlone) {
-    CameraOutputProcess output(options(-1));
+    CameraOutputProcess::Options o = options(-1);
+    o.language = "zh";
+    CameraOutputProcess output(o);
     ASSERT_TRUE(output.Start());
     ASSERT_TRUE(waitForPid(output, -1));
     long first = output.pid();
-    EXPECT_TRUE(host_.contains("up " + std::to_string(first) + " --sink auto"))
-        << "its lines reach the log";
+    EXPECT_TRUE(host_.contains("up " + std::to_string(first) + " --sink auto --lang zh"))
+        << "its lines reach the log, and it is told the language";
 
     ASSERT_TRUE(platform::TerminateProcess(first));
     ASSERT_TRUE(waitForPid(output, first)) << "started again after it died";
     long second = output.pid();
+    EXPECT_TRUE(host_.contains("up " + std::to_string(second) + " --sink auto --lang zh"));
     EXPECT_TRUE(host_.contains("no newline")) << "a last line without a newline is kept";
     EXPECT_TRUE(host_.contains("starting it again"));
 

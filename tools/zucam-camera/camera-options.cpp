@@ -1,8 +1,11 @@
 #include "tools/zucam-camera/camera-options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+
+#include "platform/paths.h"
 
 namespace {
 
@@ -47,7 +50,7 @@ bool ParseSize(const std::string& text, int* width, int* height) {
 bool TakesValue(const std::string& arg) {
     return arg == "--y4m" || arg == "--v4l2" || arg == "--sink" || arg == "--size" ||
            arg == "--frames" || arg == "--timeout" || arg == "--fps" ||
-           arg == "--pause-during-copy" || arg == "--timing-log";
+           arg == "--pause-during-copy" || arg == "--timing-log" || arg == "--lang";
 }
 
 }  // namespace
@@ -80,6 +83,10 @@ bool CameraOptions::parseValue(const std::string& arg, const std::string& value)
         return ParseCount(value, 1, 1LL << 62, &frames);
     if (arg == "--timeout")
         return ParseSeconds(value, &timeoutSeconds);
+    if (arg == "--lang") {
+        language = value;
+        return value == "zh" || value == "en";
+    }
     if (arg == "--timing-log") {
         timingLog = value;
         return !value.empty();
@@ -123,6 +130,8 @@ CameraOptions::Parsed CameraOptions::parse(const std::vector<std::string>& args,
                 *error += " (WxH with even sides, for example 1280x720)";
             if (arg == "--sink")
                 *error += " (auto or pipewire; --v4l2 DEVICE names a device)";
+            if (arg == "--lang")
+                *error += " (zh or en)";
             return Parsed::Error;
         }
         Output chosen = arg == "--y4m" ? Output::Y4m : arg == "--v4l2" ? Output::V4l2 : output;
@@ -138,6 +147,30 @@ CameraOptions::Parsed CameraOptions::parse(const std::vector<std::string>& args,
         return Parsed::Error;
     }
     return Parsed::Run;
+}
+
+bool CameraOptions::Chinese(const std::string& lang, const std::string& zucamLang,
+                            const std::string& locale) {
+    for (std::string chosen : {lang, zucamLang}) {
+        // The window reads $ZUCAM_LANG with spaces and case ignored.
+        chosen.erase(0, chosen.find_first_not_of(" \t"));
+        chosen.erase(chosen.find_last_not_of(" \t") + 1);
+        for (char& c : chosen)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (chosen == "zh" || chosen == "en")
+            return chosen == "zh";
+    }
+    return locale.compare(0, 2, "zh") == 0;
+}
+
+bool CameraOptions::chinese() const {
+    // The locale that names the language of messages, as the C library reads it.
+    std::string locale = platform::GetEnv("LC_ALL");
+    if (locale.empty())
+        locale = platform::GetEnv("LC_MESSAGES");
+    if (locale.empty())
+        locale = platform::GetEnv("LANG");
+    return Chinese(language, platform::GetEnv("ZUCAM_LANG"), locale);
 }
 
 std::string CameraOptions::UsageText() {
@@ -163,6 +196,8 @@ std::string CameraOptions::UsageText() {
            "  --fps N      pictures per second (default 30); the last picture is repeated,\n"
            "               and \"waiting for the phone\" is shown while there is none\n"
            "  --frames N   stop after N pictures\n"
+           "  --lang L     the language of \"waiting for the phone\": zh or en (default:\n"
+           "               $ZUCAM_LANG, else Chinese for a zh locale, else English)\n"
            "  --verbose    say more about what happens on standard error\n"
            "\n"
            "YUV4MPEG2 output (for tools and scripts):\n"

@@ -34,6 +34,14 @@ public:
     bool verbose = false;
     int copyPauseMs = 0;    // test hook: lets a writer lap the copy
     std::string timingLog;  // benchmark hook: one line per picture handed on
+    std::string language;   // "zh", "en" or empty: from the environment
+
+    // Whether the waiting picture speaks Chinese: --lang wins, then
+    // $ZUCAM_LANG ("zh" or "en"), then a locale name starting with "zh".
+    static bool Chinese(const std::string& lang, const std::string& zucamLang,
+                        const std::string& locale);
+    // Chinese() with this command line and the process's environment.
+    bool chinese() const;
 
     bool cameraOutput() const { return output != Output::Y4m; }
 

@@ -33,7 +33,10 @@ int64_t Ns(std::chrono::steady_clock::time_point t) {
 
 CameraStreamer::CameraStreamer(const CameraOptions& options)
     : options_(options), fitter_(options.width, options.height) {
-    WaitingPicture::Draw(options.width, options.height, &waiting_);
+    WaitingPicture::Draw(
+        options.width, options.height,
+        options.chinese() ? WaitingPicture::Language::kChinese : WaitingPicture::Language::kEnglish,
+        &waiting_);
     period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(1000000000LL) /
                                                           options.fps);
 }

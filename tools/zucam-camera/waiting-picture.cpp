@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/zucam-camera/text-bitmap.h"
+
 namespace {
 
 constexpr int kGlyphWidth = 5;
@@ -64,7 +66,56 @@ void WaitingPicture::DrawText(I420Frame* frame, const char* text, int x, int y, 
     }
 }
 
-void WaitingPicture::Draw(int width, int height, I420Frame* frame) {
+WaitingPicture::Box WaitingPicture::FitBitmap(const TextBitmap& text, int width, int height) {
+    Box box{0, 0, 0, std::max(1, height * 7 / 100)};
+    box.w = std::max(1, text.width * box.h / text.height);
+    if (box.w > width - 4) {
+        box.w = std::max(1, width - 4);
+        box.h = std::max(1, text.height * box.w / text.width);
+    }
+    return box;
+}
+
+void WaitingPicture::DrawBitmap(I420Frame* frame, const TextBitmap& text, const Box& box) {
+    for (int row = 0; row < box.h; ++row) {
+        const int y = box.y + row;
+        if (y < 0 || y >= frame->height)
+            continue;
+        const int sy0 = row * text.height / box.h;
+        const int sy1 = std::max(sy0 + 1, (row + 1) * text.height / box.h);
+        for (int col = 0; col < box.w; ++col) {
+            const int x = box.x + col;
+            if (x < 0 || x >= frame->width)
+                continue;
+            const int sx0 = col * text.width / box.w;
+            const int sx1 = std::max(sx0 + 1, (col + 1) * text.width / box.w);
+            int sum = 0;
+            for (int sy = sy0; sy < sy1; ++sy) {
+                for (int sx = sx0; sx < sx1; ++sx)
+                    sum += text.coverage[size_t(sy) * text.width + sx];
+            }
+            const int coverage = sum / ((sy1 - sy0) * (sx1 - sx0));
+            uint8_t* pixel = frame->y() + size_t(y) * frame->width + x;
+            *pixel = static_cast<uint8_t>(kBackgroundY + (kInkY - kBackgroundY) * coverage / 255);
+        }
+    }
+}
+
+void WaitingPicture::DrawPhone(I420Frame* frame, int top, int scaleHint) {
+    // A phone standing upright above the words, drawn as an outline.
+    int phoneHeight = frame->height * 3 / 10;
+    int phoneWidth = phoneHeight / 2;
+    int line = std::max(1, scaleHint / 2 + 1);
+    int left = (frame->width - phoneWidth) / 2;
+    FillRect(frame, left, top, phoneWidth, line);
+    FillRect(frame, left, top + phoneHeight - line, phoneWidth, line);
+    FillRect(frame, left, top, line, phoneHeight);
+    FillRect(frame, left + phoneWidth - line, top, line, phoneHeight);
+    // Its camera dot.
+    FillRect(frame, left + phoneWidth / 2 - line, top + 3 * line, 2 * line, 2 * line);
+}
+
+void WaitingPicture::Draw(int width, int height, Language language, I420Frame* frame) {
     frame->allocate(width, height);
     size_t luma = size_t(width) * height;
     std::memset(frame->y(), kBackgroundY, luma);
@@ -73,21 +124,18 @@ void WaitingPicture::Draw(int width, int height, I420Frame* frame) {
 
     int textLength = static_cast<int>(std::strlen(kText));
     int scale = std::max(1, std::min(height / 120, width / (textLength * kAdvance + 4)));
-    int textWidth = textLength * kAdvance * scale;
-    int textHeight = kGlyphHeight * scale;
-    // A phone standing upright above the words, drawn as an outline.
+    Box text{0, 0, textLength * kAdvance * scale, kGlyphHeight * scale};
+    if (language == Language::kChinese)
+        text = FitBitmap(kWaitingTextChinese, width, height);
     int phoneHeight = height * 3 / 10;
-    int phoneWidth = phoneHeight / 2;
-    int line = std::max(1, scale / 2 + 1);
-    int gap = std::max(2, textHeight);
-    int top = (height - (phoneHeight + gap + textHeight)) / 2;
-    int left = (width - phoneWidth) / 2;
-    FillRect(frame, left, top, phoneWidth, line);
-    FillRect(frame, left, top + phoneHeight - line, phoneWidth, line);
-    FillRect(frame, left, top, line, phoneHeight);
-    FillRect(frame, left + phoneWidth - line, top, line, phoneHeight);
-    // Its camera dot.
-    FillRect(frame, left + phoneWidth / 2 - line, top + 3 * line, 2 * line, 2 * line);
-    DrawText(frame, kText, (width - textWidth) / 2, top + phoneHeight + gap, scale);
+    int gap = std::max(2, text.h);
+    int top = (height - (phoneHeight + gap + text.h)) / 2;
+    DrawPhone(frame, top, scale);
+    text.x = (width - text.w) / 2;
+    text.y = top + phoneHeight + gap;
+    if (language == Language::kChinese)
+        DrawBitmap(frame, kWaitingTextChinese, text);
+    else
+        DrawText(frame, kText, text.x, text.y, scale);
     frame->region = FittedRegion{};
 }

@@ -75,6 +75,22 @@ TEST(CameraOptions, HelpWinsOverEverythingElse) {
     EXPECT_NE(usage.find("exits with code 5"), std::string::npos);
 }
 
+TEST(CameraOptions, TheWaitingPictureFollowsTheLanguage) {
+    CameraOptions options;
+    std::string error;
+    ASSERT_EQ(Parse({"--lang", "zh"}, &options, &error), CameraOptions::Parsed::Run) << error;
+    EXPECT_EQ(options.language, "zh");
+    // --lang wins over $ZUCAM_LANG, which wins over the locale.
+    EXPECT_TRUE(CameraOptions::Chinese("zh", "en", "en_US.UTF-8"));
+    EXPECT_FALSE(CameraOptions::Chinese("en", "zh", "zh_CN.UTF-8"));
+    EXPECT_TRUE(CameraOptions::Chinese("", " ZH ", "C"));
+    EXPECT_FALSE(CameraOptions::Chinese("", "en", "zh_TW.UTF-8"));
+    // Anything else in $ZUCAM_LANG leaves it to the locale.
+    EXPECT_TRUE(CameraOptions::Chinese("", "fr", "zh_CN.UTF-8"));
+    EXPECT_FALSE(CameraOptions::Chinese("", "", "de_DE.UTF-8"));
+    EXPECT_FALSE(CameraOptions::Chinese("", "", ""));
+}
+
 TEST(CameraOptions, BadCommandLinesSayWhy) {
     struct Case {
         std::vector<std::string> args;
@@ -103,6 +119,8 @@ TEST(CameraOptions, BadCommandLinesSayWhy) {
         {{"--pipewire", "--timeout", "3"}, "--y4m only"},
         {{"--timeout", "3"}, "--y4m only"},
         {{"extra"}, "unknown option"},
+        {{"--lang", "de"}, "zh or en"},
+        {{"--lang"}, "--lang needs a value"},
     };
     for (const Case& c : cases) {
         CameraOptions options;

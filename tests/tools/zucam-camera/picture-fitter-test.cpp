@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,20 +131,57 @@ TEST(PictureFitter, HeadersThatLieNeverReadOutsideTheSlot) {
     EXPECT_FALSE(fitter.fit(picture.slot, &frame)) << "no chroma at all";
 }
 
+// Pixels of the picture's luma at or near full ink, in rows [top, bottom).
+size_t InkIn(const I420Frame& frame, int top, int bottom) {
+    size_t ink = 0;
+    for (int y = std::max(0, top); y < std::min(frame.height, bottom); ++y) {
+        for (int x = 0; x < frame.width; ++x)
+            ink += frame.bytes[size_t(y) * frame.width + x] >= WaitingPicture::kInkY - 8;
+    }
+    return ink;
+}
+
 TEST(WaitingPicture, CalmBackgroundWithInkAtAnySize) {
+    using Language = WaitingPicture::Language;
     for (auto size : {std::make_pair(1280, 720), std::make_pair(320, 180), std::make_pair(16, 16),
                       std::make_pair(3840, 2160)}) {
-        I420Frame frame;
-        WaitingPicture::Draw(size.first, size.second, &frame);
-        ASSERT_EQ(frame.bytes.size(), size_t(size.first) * size.second * 3 / 2);
-        EXPECT_TRUE(
-            Near(At(frame, 0, 0), Yuv{WaitingPicture::kBackgroundY, WaitingPicture::kBackgroundU,
-                                      WaitingPicture::kBackgroundV}));
-        size_t ink = 0;
-        for (size_t i = 0; i < size_t(size.first) * size.second; ++i)
-            ink += frame.bytes[i] == WaitingPicture::kInkY;
-        EXPECT_GT(ink, 0u) << size.first << "x" << size.second;
+        for (Language language : {Language::kEnglish, Language::kChinese}) {
+            I420Frame frame;
+            WaitingPicture::Draw(size.first, size.second, language, &frame);
+            ASSERT_EQ(frame.bytes.size(), size_t(size.first) * size.second * 3 / 2);
+            EXPECT_TRUE(Near(At(frame, 0, 0),
+                             Yuv{WaitingPicture::kBackgroundY, WaitingPicture::kBackgroundU,
+                                 WaitingPicture::kBackgroundV}));
+            EXPECT_GT(InkIn(frame, 0, frame.height), 0u) << size.first << "x" << size.second;
+        }
     }
+}
+
+TEST(WaitingPicture, EachLanguageWritesItsOwnWords) {
+    using Language = WaitingPicture::Language;
+    I420Frame english;
+    I420Frame chinese;
+    WaitingPicture::Draw(1280, 720, Language::kEnglish, &english);
+    WaitingPicture::Draw(1280, 720, Language::kChinese, &chinese);
+    // The phone's outline ends at 64 % of the height (30 % tall, centred with
+    // the words); the words lie below it.
+    const int wordsFrom = 720 * 66 / 100;
+    const size_t englishInk = InkIn(english, wordsFrom, 720);
+    const size_t chineseInk = InkIn(chinese, wordsFrom, 720);
+    EXPECT_GT(englishInk, 1000u) << "English words under the phone";
+    EXPECT_GT(chineseInk, 1000u) << "Chinese words under the phone";
+    size_t differing = 0;
+    for (size_t i = size_t(wordsFrom) * 1280; i < size_t(720) * 1280; ++i)
+        differing += english.bytes[i] != chinese.bytes[i];
+    EXPECT_GT(differing, 1000u) << "the two languages show different words";
+    // Antialiased strokes: the Chinese words have edges between ink and
+    // background, the hand-drawn Latin letters none.
+    size_t between = 0;
+    for (size_t i = size_t(wordsFrom) * 1280; i < size_t(720) * 1280; ++i) {
+        between += chinese.bytes[i] > WaitingPicture::kBackgroundY + 8 &&
+                   chinese.bytes[i] < WaitingPicture::kInkY - 8;
+    }
+    EXPECT_GT(between, 100u);
 }
 
 TEST(V4l2Output, TheDeviceLabelledZuCamIsFound) {

@@ -329,6 +329,15 @@ TEST_P(ZucamWindowTest, ShowsThePhoneFeedsTheCameraRaisesOnSecondStartAndClosesC
 
     ExpectRecordButtonStaysPut(window);
 
+    // Drawing in software needs no OpenGL driver (Mesa's weighs some 50 MB):
+    // none is loaded, not even for the windows.
+    if (!c.hardwareRender) {
+        std::string maps;
+        ASSERT_TRUE(
+            platform::ReadWholeFile("/proc/" + std::to_string(zucam.pid()) + "/maps", &maps));
+        EXPECT_EQ(maps.find("_dri.so"), std::string::npos) << "an OpenGL driver is loaded";
+    }
+
     // The camera: pictures of the phone, whole, numbered by the pattern.
     ASSERT_EQ(camera.wait(kPictureMs), 0) << e2e::ReadText(dir_.file("camera.err"));
     std::vector<e2e::Picture> pictures;
