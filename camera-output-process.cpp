@@ -18,6 +18,8 @@ constexpr int kGraceMs = 3000;
 // --v4l2 device that cannot serve, and no camera output on this machine.
 constexpr int kExitUsage = 2;
 constexpr int kExitNoCameraOutput = 8;
+// What zucam-camera says once other programs can see the camera.
+constexpr const char* kOfferedLine = "the phone is offered as";
 
 const char* const kAdviceNoOutput = QT_TRANSLATE_NOOP(
     "CameraOutputProcess",
@@ -86,6 +88,7 @@ bool CameraOutputProcess::Spawn() {
     options.stdoutPath = linesPath_ + ".out";
     linesRead_ = 0;
     partial_.clear();
+    offered_ = false;
     if (!child->start(options)) {
         BG_LOGE("cannot start the camera output %s", program_.c_str());
         return false;
@@ -101,7 +104,8 @@ void CameraOutputProcess::Watch() {
         std::this_thread::sleep_for(std::chrono::milliseconds(options_.watchIntervalMs));
         ForwardLines(false);
         int code = child_->wait(0);
-        if (code < 0 && !toldWorking_ && options_.onState) {
+        // Running is not working yet: it works once it offers the camera.
+        if (code < 0 && offered_ && !toldWorking_ && options_.onState) {
             toldWorking_ = true;
             options_.onState(true, 0);
         }
@@ -144,7 +148,10 @@ void CameraOutputProcess::ForwardLines(bool flushPartial) {
     }
     size_t start = 0;
     for (size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
-        BG_LOGI("%s", partial_.substr(start, end - start).c_str());
+        const std::string line = partial_.substr(start, end - start);
+        if (line.find(kOfferedLine) != std::string::npos)
+            offered_ = true;
+        BG_LOGI("%s", line.c_str());
     }
     partial_.erase(0, start);
     if (flushPartial && !partial_.empty()) {

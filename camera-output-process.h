@@ -26,8 +26,9 @@ public:
         int restarts = 1;
         // How often the child's lines and its life are looked at.
         int watchIntervalMs = 100;
-        // Told on the watcher's thread: working once a started child is seen
-        // running, not working with the exit code when it ends for good.
+        // Told on the watcher's thread: working once a running child says it
+        // offers the camera, not working with the exit code when it ends for
+        // good.
         std::function<void(bool working, int code)> onState;
     };
 
@@ -71,5 +72,6 @@ private:
     std::atomic<bool> stopping_{false};
     int restartsLeft_ = 0;
     bool toldWorking_ = false;
+    bool offered_ = false;  // the child said it offers the camera
     std::thread watcher_;
 };

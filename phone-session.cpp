@@ -17,6 +17,7 @@ extern "C" {
 #include "devices/virtaul-audio-device-manager.h"
 #include "devices/virtual-camera-queue.h"
 #include "hublet/log-sink.h"
+#include "hublet/plain-text.h"
 #include "output-path.h"
 #include "platform/network-interfaces.h"
 #include "screenshot-writer.h"
@@ -277,7 +278,9 @@ void PhoneSession::Stop() {
 // ---- connection events ----
 
 void PhoneSession::OnClientConnected(const char* name) {
-    const QString peer = QString::fromUtf8(name ? name : "");
+    // The phone chooses its name: every face gets it as short plain text,
+    // escaped before a conversion could hide its invalid bytes.
+    const QString peer = QString::fromStdString(bg::PlainText(name ? name : ""));
     BG_LOGI("OnClientConnnectd, device:[%s]", name ? name : "");
     const bool udp = mediaServer_ && mediaServer_->StreamIsUdp();
     const QString transport = usbServer_ ? QStringLiteral("USB")

@@ -228,8 +228,10 @@ std::vector<long> PidsIn(const std::string& path) {
 TEST_F(QAdbToolsTest, OutputPastTheBoundEndsTheCall) {
     const std::vector<std::string> bodies = {
         "exec yes 'AAAAAAAAAAAAAAAA\tdevice usb:1-1'",
-        "printf 'List of devices attached\n'; i=0; while [ $i -lt 300000 ]; do "
-        "printf 'S%06d\tdevice usb:1-1 product:p model:m device:d\n' $i; i=$((i+1)); done",
+        // A program, not a shell loop: the list must outrun the bound even
+        // on a busy machine, before any wait for adb runs out.
+        "printf 'List of devices attached\n'; "
+        "exec seq -f \"S%06.0f$(printf '\\t')device usb:1-1 product:p model:m device:d\" 0 299999",
     };
     const int earlier = QtAppTest::Messages().size();
     for (const std::string& body : bodies) {
