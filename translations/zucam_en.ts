@@ -386,6 +386,10 @@ its folder in Settings</translation>
         <translation>Applies from the next connection</translation>
     </message>
     <message>
+        <source>修改后重新连接生效；从软件渲染改为 OpenGL 渲染在软件下次启动时生效</source>
+        <translation>Applies from the next connection; a change from software to OpenGL rendering applies from the next start of ZuCam</translation>
+    </message>
+    <message>
         <source>设备名：</source>
         <translation>Device name:</translation>
     </message>
