@@ -231,6 +231,15 @@ void PhoneSession::ServeWebPhone(int commandPort) {
     emit webPhoneServed(webPhone_->Port(), QString::fromStdString(why));
 }
 
+void PhoneSession::RestartWebPhone() {
+    if (mediaServer_)
+        ServeWebPhone(options_.mediaPort);
+    else if (usbServer_)
+        ServeWebPhone(options_.usbPort);
+    else
+        webPhone_.reset();
+}
+
 WebPhoneService* PhoneSession::webPhone() const {
     return webPhone_.get();
 }

@@ -102,6 +102,10 @@ public:
     // The port browsers reach the phone page on (0: none); taken at the next
     // server start, which bridges the page to that server.
     void SetWebPort(int port) { webPort_ = port; }
+    // Serves the page again, on the port now set, for the server now
+    // listening; stops it when the port is 0 or no server listens. Browsers
+    // on the old page are cut off.
+    void RestartWebPhone();
     // The page while it is served; null otherwise.
     WebPhoneService* webPhone() const;
 

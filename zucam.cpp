@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QThread>
 #include <algorithm>
+#include <string>
 
 #include "dep/QtComponent/ffmpeg/ffmpeg-hardware-codec-detector.h"
 #include "devices/audio-driver-installer.h"
@@ -22,6 +23,8 @@
 #include "phone-session.h"
 #include "platform/process-list.h"
 #include "platform/system-info.h"
+#include "web/web-link.h"
+#include "web/web-phone-service.h"
 #include "window-stacking.h"
 
 namespace {
@@ -125,6 +128,7 @@ void ZuCam::LoadSettings() {
     playAudio_ = v.playAudio;
     useHardwareDecoder_ = v.useHardwareDecoder;
     useHardwareRender_ = v.useHardwareRender;
+    webPort_ = WebPhoneService::ConfiguredPort();
     settingsReady_ = true;
 }
 
@@ -331,6 +335,24 @@ void ZuCam::SetUseHardwareRender(bool use) {
     if (use && testAttribute(Qt::AA_ForceRasterWidgets))
         BG_LOGI("the OpenGL renderer is used from the next start of ZuCam");
     SettingChanged();
+}
+
+bool ZuCam::SetWebPort(int port) {
+    if (port < 0 || port > 65535) {
+        BG_LOGW("%d is no port; the phone page stays on %d", port, webPort_);
+        return false;
+    }
+    if (port == webPort_)
+        return true;
+    webPort_ = port;
+    // Its own key, outside the loaded set: stored by itself, at once.
+    AppSettings::SetString(WebLink::kPortKey, std::to_string(port));
+    BG_LOGI("the phone page moves to port %d", port);
+    if (session_) {
+        session_->SetWebPort(port);
+        session_->RestartWebPhone();
+    }
+    return true;
 }
 
 void ZuCam::SetDeviceName(const QString& name) {

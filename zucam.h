@@ -82,8 +82,8 @@ public:
     const QString& deviceName() const { return deviceName_; }
     // The settings: each has one owner here, and a change through its setter
     // applies at once and is written to disk at once (SetSaveDir,
-    // SetDeviceName, SetWindowStaysOnTop, SetUseHardwareRender and
-    // OpenVirtualMic / CloseVirtualMic above).
+    // SetDeviceName, SetWindowStaysOnTop, SetUseHardwareRender, SetWebPort
+    // and OpenVirtualMic / CloseVirtualMic above).
     bool firstOpen() const { return firstOpen_; }
     void SetFirstOpen(bool first);
     bool shotOpenDir() const { return shotOpenDir_; }
@@ -98,6 +98,11 @@ public:
     void SetPlayAudio(bool play);
     bool useHardwareDecoder() const { return useHardwareDecoder_; }
     void SetUseHardwareDecoder(bool use);
+    // The port phone browsers reach the phone page on; 0 when there is none.
+    int webPort() const { return webPort_; }
+    // Stores the port at once and serves the page there now (stops it for 0);
+    // false, changing nothing, for a number that is no port.
+    bool SetWebPort(int port);
     // 0 = Wi-Fi, 1 = USB; changed only through SetConnectMode.
     int connectMode() const { return connectMode_; }
 
@@ -149,6 +154,7 @@ private:
     bool useHardwareDecoder_ = false;
     bool useHardwareRender_ = false;
     int connectMode_ = 0;
+    int webPort_ = 0;
     // Loading is over: from now on every change is written at once.
     bool settingsReady_ = false;
     // The servers, the camera, the microphone feed, and the microphone source

@@ -398,6 +398,14 @@ its folder in Settings</translation>
         <translation>The name other devices see; applies after a restart</translation>
     </message>
     <message>
+        <source>网页端口：</source>
+        <translation>Phone page port:</translation>
+    </message>
+    <message>
+        <source>手机浏览器打开本机网页当摄像头时使用的端口，0 为关闭，修改后立即生效</source>
+        <translation>The port a phone&apos;s browser opens the camera page on; 0 turns the page off; applies at once</translation>
+    </message>
+    <message>
         <source>保存目录：</source>
         <translation>Save folder:</translation>
     </message>

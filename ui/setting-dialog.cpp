@@ -90,6 +90,8 @@ void SettingDialog::LoadControls(const ZuCam& app) {
     const QSignalBlocker quiet(ui->lineEdit_device_name);
     ui->lineEdit_device_name->setText(app.deviceName());
     ui->lineEdit_save_dir->setText(app.saveDir());
+    const QSignalBlocker quietPort(ui->spinBox_web_port);
+    ui->spinBox_web_port->setValue(app.webPort());
 }
 
 bool SettingDialog::CanWriteTo(const QString& dir) {
@@ -210,6 +212,18 @@ void SettingDialog::on_comboBox_render_mode_activated(int index) {
 
 void SettingDialog::on_pushButton_tooltips_2_clicked() {
     ShowToolTipNow(ui->pushButton_tooltips_2);
+}
+
+void SettingDialog::on_pushButton_tooltips_3_clicked() {
+    ShowToolTipNow(ui->pushButton_tooltips_3);
+}
+
+// Without keyboard tracking a port arrives once typed out (Enter, or the
+// field losing focus), never digit by digit: "8080" does not first try 8,
+// 80 and 808.
+void SettingDialog::on_spinBox_web_port_valueChanged(int port) {
+    if (ZuCam* app = ZuCam::instance())
+        app->SetWebPort(port);
 }
 
 void SettingDialog::ShowToolTipNow(QWidget* button) {

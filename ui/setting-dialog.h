@@ -14,7 +14,7 @@ class SettingDialog;
 
 // "更多设置": edits the user settings the application object holds (open the
 // folder after a screenshot, window on top, the virtual microphone, render
-// mode, the name phones show, the save folder). The controls are filled from
+// mode, the name phones show, the phone page's port, the save folder). The controls are filled from
 // the settings once, at construction: the state bar keeps one dialog and
 // runs it modally each time, so every opening shows them as they were left.
 class SettingDialog : public DialogFrame {
@@ -49,6 +49,8 @@ private slots:
     void on_label_no_voice_help_linkActivated(QString link);
     void on_comboBox_render_mode_activated(int index);
     void on_pushButton_tooltips_2_clicked();
+    void on_pushButton_tooltips_3_clicked();
+    void on_spinBox_web_port_valueChanged(int port);
 
 private:
     void LoadControls(const ZuCam& app);

@@ -14,8 +14,11 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -34,10 +37,13 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include "camera-output-process.h"
 #include "devices/virtual-camera-queue.h"
+#include "hublet/config-store.h"
+#include "hublet/interface.h"
 #include "output-path.h"
 #include "platform/child-process.h"
-#include "camera-output-process.h"
+#include "platform/files.h"
 #include "recording-controller.h"
 #include "server/media-server.h"
 #include "server/usb-server.h"
@@ -51,7 +57,9 @@ extern "C" {
 #include "ui/main-form.h"
 #include "ui/menu-state-form.h"
 #include "ui/rotate-label.h"
+#include "ui/setting-dialog.h"
 #include "ui/system-tray.h"
+#include "web/web-phone-service.h"
 #include "zucam.h"
 
 namespace {
@@ -566,6 +574,69 @@ TEST_F(MainWindowTest, ANewDeviceNameReachesTheWaitingPageAndThePhonesAtOnce) {
     app().SetDeviceName(before);
     EXPECT_EQ(label->text(), before);
     EXPECT_EQ(AppContext::instance()->DeviceName(), before.toStdString());
+}
+
+// Whether something on this computer takes connections on `port`; a refusal
+// comes back at once, the time-out only guards against a hang.
+bool Listening(int port) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    return socket.waitForConnected(10000);
+}
+
+std::string StoredWebPort() {
+    std::string settings;
+    if (!CD || !CD->configStore || !platform::ReadWholeFile(CD->configStore->path(), &settings))
+        return "unreadable";
+    const QRegularExpressionMatch stored =
+        QRegularExpression(R"re("cfg_web_port"\s*:\s*"([^"]*)")re")
+            .match(QString::fromStdString(settings));
+    return stored.hasMatch() ? stored.captured(1).toStdString() : "missing";
+}
+
+// The phone page's port typed in Settings is on disk and served at once; the
+// old port is let go, and 0 ("关闭") takes the page away.
+TEST_F(MainWindowTest, TheWebPortTypedInSettingsIsStoredAndServedAtOnce) {
+    PhoneSession* session = w->session();
+    ASSERT_NE(session->webPhone(), nullptr);
+    const int before = app().webPort();
+    ASSERT_EQ(session->webPhone()->Port(), before);
+    const int moved = before + 1;
+    SettingDialog dialog;
+    auto* field = dialog.findChild<QSpinBox*>(QStringLiteral("spinBox_web_port"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->value(), before);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QString::number(moved));
+    // Half typed, nothing moves: no port is tried digit by digit.
+    EXPECT_EQ(app().webPort(), before);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(app().webPort(), moved);
+    EXPECT_EQ(StoredWebPort(), std::to_string(moved));
+    ASSERT_NE(session->webPhone(), nullptr);
+    EXPECT_EQ(session->webPhone()->Port(), moved);
+    EXPECT_TRUE(Listening(moved));
+    EXPECT_FALSE(Listening(before));
+
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("0"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(field->text(), QString::fromUtf8("关闭"));
+    EXPECT_EQ(app().webPort(), 0);
+    EXPECT_EQ(StoredWebPort(), "0");
+    EXPECT_EQ(session->webPhone(), nullptr);
+    EXPECT_FALSE(Listening(moved));
+
+    // A fresh dialog shows the setting as it was left.
+    EXPECT_EQ(SettingDialog().findChild<QSpinBox*>(QStringLiteral("spinBox_web_port"))->text(),
+              QString::fromUtf8("关闭"));
+    ASSERT_TRUE(app().SetWebPort(before));
+    ASSERT_NE(session->webPhone(), nullptr);
+    EXPECT_TRUE(Listening(before));
+    EXPECT_FALSE(app().SetWebPort(65536));
+    EXPECT_FALSE(app().SetWebPort(-1));
+    EXPECT_EQ(StoredWebPort(), std::to_string(before));
 }
 
 // Clicks along the address line: every click on a link puts exactly that
