@@ -32,10 +32,10 @@ const char* const kAdviceNoOutput = QT_TRANSLATE_NOOP(
 const char* const kAdviceMissing = QT_TRANSLATE_NOOP(
     "CameraOutputProcess",
     "其它软件看不到“ZuCam”摄像头：程序旁没有 zucam-camera，或它无法启动；请重新安装 ZuCam");
-const char* const kAdviceEnded = QT_TRANSLATE_NOOP(
-    "CameraOutputProcess",
-    "其它软件看不到“ZuCam”摄像头：zucam-camera 以代码 %1 结束（原因见日志）；"
-    "下一部手机连接时会再次尝试");
+const char* const kAdviceEnded =
+    QT_TRANSLATE_NOOP("CameraOutputProcess",
+                      "其它软件看不到“ZuCam”摄像头：zucam-camera 以代码 %1 结束（原因见日志）；"
+                      "下一部手机连接时会再次尝试");
 
 std::string Tr(const char* text, int code = 0) {
     QString shown = QCoreApplication::translate("CameraOutputProcess", text);

@@ -69,8 +69,7 @@ void HeadlessHost::ConnectTerminal() {
     connect(s, &PhoneSession::serverFailed, this, [this](PhoneSession::Mode, int port) {
         terminal_.Problem(TerminalReport::PortInUse(port));
     });
-    connect(s, &PhoneSession::unsupportedPicture, this,
-            [this] { terminal_.UnsupportedPicture(); });
+    connect(s, &PhoneSession::unsupportedPicture, this, [this] { terminal_.UnsupportedPicture(); });
     connect(s, &PhoneSession::decoderFailed, this,
             [](QString text) { BG_LOGE("%s", qUtf8Printable(text)); });
     connect(s, &PhoneSession::cameraOutputChanged, this, [this](bool working, int code) {

@@ -163,8 +163,7 @@ protected:
 
 TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
     StartZucamd();
-    ASSERT_TRUE(
-        e2e::WaitForText(e2e::ZucamdLog(dir_), "serving USB phones on port 11080", 15000))
+    ASSERT_TRUE(e2e::WaitForText(e2e::ZucamdLog(dir_), "serving USB phones on port 11080", 15000))
         << e2e::ReadText(e2e::ZucamdLog(dir_));
     // The queue is machine-wide: pictures from another ZuCam would prove nothing.
     ASSERT_EQ(e2e::ReadText(e2e::ZucamdLog(dir_)).find("camera queue cannot be opened"),
