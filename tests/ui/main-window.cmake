@@ -4,7 +4,7 @@
 find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
 
 zucam_add_gtest(main_window_test LABEL unit TIMEOUT 120 NETNS
-    SOURCES main-window-test.cpp
+    SOURCES main-window-test.cpp main-window-recording-test.cpp main-window-fixture.cpp
     LIBS ui ui_test_support renderer_test_pictures zucam_app Qt5::Test Qt5::Network)
 set_target_properties(main_window_test PROPERTIES AUTOMOC ON)
 
