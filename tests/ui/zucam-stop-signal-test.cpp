@@ -79,8 +79,11 @@ protected:
         options.stderrPath = dir_.file("zucam.err");
         if (!zucam_.start(options))
             return false;
-        // The window makes the camera queue once it is built.
-        return WaitFor([this] { return platform::SharedMemoryExists(queue_); }, 30000);
+        // The window makes the camera queue once it is built, and listens
+        // right after; a phone that came earlier would find nobody.
+        return WaitFor([this] { return platform::SharedMemoryExists(queue_); }, 30000) &&
+               WaitFor([this] { return log().find("serving Wi-Fi phones") != std::string::npos; },
+                       30000);
     }
 
     void ExpectEndedCleanly(int code) {

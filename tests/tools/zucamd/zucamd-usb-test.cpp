@@ -247,10 +247,11 @@ TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
 
 // An adb server as the real one runs: a process named "adb" started with
 // "fork-server server" that stays until it is ended. A copy of bash under
-// that name waits for the signal and notes SIGTERM in a file (named by its
-// first argument); the namespace's own end is SIGKILL, which notes nothing.
+// that name notes that it runs (<file>.up), waits for the signal and notes
+// SIGTERM in a file (named by its first argument); the namespace's own end is
+// SIGKILL, which notes nothing.
 std::string AdbServerCommand(const std::string& endedFile) {
-    return "\"$ZUCAM_TEST_DIR/srv/adb\" -c 'trap \": > \\\"$0\\\"; exit 0\" TERM; "
+    return "\"$ZUCAM_TEST_DIR/srv/adb\" -c ': > \"$0.up\"; trap \": > \\\"$0\\\"; exit 0\" TERM; "
            "while :; do sleep 1000 & wait $!; done' \"$ZUCAM_TEST_DIR/" +
            endedFile + "\" fork-server server >/dev/null 2>&1 </dev/null";
 }
@@ -264,6 +265,9 @@ const std::string kServerStartingAdb =
     "      : > \"$ZUCAM_TEST_DIR/started\"\n      " +
     AdbServerCommand("ours-ended") +
     " &\n"
+    // As a real adb, the call returns once its server runs: until then the
+    // server is still the call's own child, not yet a server.
+    "      while [ ! -e \"$ZUCAM_TEST_DIR/ours-ended.up\" ]; do sleep 0.01; done\n"
     "    fi\n"
     "    printf 'List of devices attached\\n' ;;\n"
     "esac\n"
