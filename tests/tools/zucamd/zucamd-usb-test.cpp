@@ -267,7 +267,8 @@ const std::string kServerStartingAdb =
     " &\n"
     // As a real adb, the call returns once its server runs: until then the
     // server is still the call's own child, not yet a server.
-    "      while [ ! -e \"$ZUCAM_TEST_DIR/ours-ended.up\" ]; do sleep 0.01; done\n"
+    "      i=0; while [ ! -e \"$ZUCAM_TEST_DIR/ours-ended.up\" ] && [ $i -lt 500 ]; do\n"
+    "        sleep 0.01; i=$((i+1)); done\n"
     "    fi\n"
     "    printf 'List of devices attached\\n' ;;\n"
     "esac\n"
