@@ -23,23 +23,38 @@ fi
 ONLY=${2:-}
 STATE=$(mktemp -d /tmp/zucam-services-XXXXXX)
 echo "ZUCAM_SERVICES_STATE=$STATE; export ZUCAM_SERVICES_STATE"
-if [ "$ONLY" != pipewire ] && [ -z "${DISPLAY:-}" ]; then
-    display=:93
-    if ! [ -e /tmp/.X11-unix/X93 ]; then
-        # -noreset: by default the server resets whenever its last client
-        # leaves, and a window test connecting during that reset is refused.
-        Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >"$STATE/xvfb.log" 2>&1 &
-        echo $! >"$STATE/xvfb.pid"
-        i=0
-        while ! [ -e /tmp/.X11-unix/X93 ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+# Daemons run in a session of their own: a signal meant for the caller's
+# process group (a terminal's Ctrl+C, a runner ending its job, a test that
+# ends its group) must not take the display away from the tests still running.
+x_answers() { DISPLAY=$1 timeout 5 xdpyinfo >/dev/null 2>&1; }
+if [ "$ONLY" != pipewire ] && ! { [ -n "${DISPLAY:-}" ] && x_answers "$DISPLAY"; }; then
+    if [ -n "${DISPLAY:-}" ]; then
+        echo "services.sh: no X server answers at $DISPLAY; starting one" >&2
     fi
+    # -displayfd: Xvfb takes the first free display number itself, so a
+    # socket left behind by a server that was killed is never mistaken for a
+    # running one. -noreset: by default the server resets whenever its last
+    # client leaves, and a window test connecting during that reset is refused.
+    setsid Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset \
+        3>"$STATE/display" >"$STATE/xvfb.log" 2>&1 </dev/null &
+    echo $! >"$STATE/xvfb.pid"
+    i=0
+    while ! grep -q '^[0-9]' "$STATE/display" 2>/dev/null && [ $i -lt 100 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    number=$(head -n 1 "$STATE/display" 2>/dev/null || true)
+    if [ -z "$number" ]; then
+        echo "services.sh: Xvfb did not start (see $STATE/xvfb.log)" >&2
+        exit 1
+    fi
+    display=:$number
     echo "DISPLAY=$display; export DISPLAY"
     # A real window manager, as people have one: it stacks, maximises and
-    # decorates the windows the tests look at. Only one may manage a display,
-    # so a display that already has one keeps it.
+    # decorates the windows the tests look at.
     wm_runs() { DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    if command -v openbox >/dev/null 2>&1 && ! wm_runs; then
-        DISPLAY=$display openbox --sm-disable >"$STATE/openbox.log" 2>&1 &
+    if command -v openbox >/dev/null 2>&1; then
+        DISPLAY=$display setsid openbox --sm-disable >"$STATE/openbox.log" 2>&1 </dev/null &
         echo $! >"$STATE/openbox.pid"
         i=0
         while ! wm_runs && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
@@ -80,7 +95,7 @@ if command -v pipewire >/dev/null 2>&1 && command -v wireplumber >/dev/null 2>&1
         export PIPEWIRE_RUNTIME_DIR
         echo "PIPEWIRE_RUNTIME_DIR=$PIPEWIRE_RUNTIME_DIR; export PIPEWIRE_RUNTIME_DIR"
     fi
-    pipewire >"$STATE/pipewire.log" 2>&1 &
+    setsid pipewire >"$STATE/pipewire.log" 2>&1 </dev/null &
     echo $! >"$STATE/pipewire.pid"
     if wait_for pw_answers; then
         bus=${DBUS_SESSION_BUS_ADDRESS:-}
@@ -88,7 +103,7 @@ if command -v pipewire >/dev/null 2>&1 && command -v wireplumber >/dev/null 2>&1
             --address="unix:path=$STATE/bus" >"$STATE/dbus.pid" 2>"$STATE/dbus.log"; then
             bus="unix:path=$STATE/bus"
         fi
-        DBUS_SESSION_BUS_ADDRESS=$bus wireplumber >"$STATE/wireplumber.log" 2>&1 &
+        DBUS_SESSION_BUS_ADDRESS=$bus setsid wireplumber >"$STATE/wireplumber.log" 2>&1 </dev/null &
         echo $! >"$STATE/wireplumber.pid"
         wait_for wireplumber_linked || echo "services.sh: wireplumber did not start (see $STATE/wireplumber.log)" >&2
     else

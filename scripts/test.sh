@@ -39,8 +39,27 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
 # shellcheck disable=SC2086 # one target per word
 cmake --build build/release -j "$JOBS" --target $RELEASE_TESTS
 
-eval "$(./scripts/services.sh start)"
-trap './scripts/services.sh stop' EXIT INT TERM
+# Each start is stopped again at the end, also one made between the runs.
+STATES=""
+services_up() {
+    eval "$(./scripts/services.sh start)"
+    STATES="$STATES $ZUCAM_SERVICES_STATE"
+}
+services_down() {
+    for state in $STATES; do ZUCAM_SERVICES_STATE=$state ./scripts/services.sh stop; done
+}
+trap services_down EXIT INT TERM
+services_up
+# A display that went away during a run fails every window test after it
+# with the same message; say once what became of it.
+report_display() {
+    DISPLAY=$DISPLAY timeout 5 xdpyinfo >/dev/null 2>&1 && return 0
+    echo "test.sh: the X server at $DISPLAY ended during the tests" >&2
+    for state in $STATES; do
+        [ -f "$state/xvfb.log" ] && tail -n 20 "$state/xvfb.log" >&2
+    done
+    return 0
+}
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -53,11 +72,14 @@ RETRY="--repeat until-pass:2"
 status=0
 # shellcheck disable=SC2086
 ctest --test-dir build/asan --output-on-failure -j "$JOBS" $RETRY || status=1
+report_display
+services_up
 # Only the programs built above: the others are placeholders named *_NOT_BUILT,
 # and the language test's second run at 144 dpi needs the language test.
 MALLOC_CHECK_=3 MALLOC_PERTURB_=165 \
     ctest --test-dir build/release --output-on-failure -j "$JOBS" $RETRY \
     -E '(_NOT_BUILT|^language_test_144dpi)$' || status=1
+report_display
 if [ -d build/fuzz ]; then
     ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$JOBS" || status=1
 fi
