@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cordlink/adb-program.h"
+#include "cordlink/adb-server-rule.h"
 #include "platform/process-identity.h"
 #include "platform/process-list.h"
 #include "platform/process.h"
@@ -17,22 +18,6 @@ namespace {
 constexpr int kMaxCollectedBytes = 1 << 20;
 // What of a call's output goes to the log; the rest is counted in one line.
 constexpr int kMaxLoggedBytes = 4096;
-
-// An adb server ("adb fork-server server", started by the first call that
-// finds none) is meant to outlive the call; the session decides its end.
-bool IsAdbServer(const std::vector<std::string>& args) {
-    if (args.empty())
-        return false;
-    const std::string& program = args.front();
-    const size_t slash = program.rfind('/');
-    if (program.substr(slash == std::string::npos ? 0 : slash + 1) != "adb")
-        return false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "fork-server" || args[i] == "server")
-            return true;
-    }
-    return false;
-}
 
 // A process forking while its group is ended may leave a fresh member; a
 // few rounds catch those.
@@ -65,7 +50,7 @@ void AdbProcessImpl::EndGroup() {
         for (long pid : platform::ProcessesInGroup(groupId_)) {
             const bool known =
                 pid == groupId_ || std::find(killed.begin(), killed.end(), pid) != killed.end();
-            if (!IsAdbServer(platform::ProcessArguments(pid)) && platform::KillProcess(pid) &&
+            if (!zu::IsAdbServer(platform::ProcessArguments(pid)) && platform::KillProcess(pid) &&
                 !known) {
                 killed.push_back(pid);
             }

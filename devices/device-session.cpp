@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "cordlink/adb-server-rule.h"
 #include "devices/audio-driver-installer.h"
 #include "devices/virtaul-audio-device-manager.h"
 #include "hublet/log-sink.h"
@@ -22,18 +23,10 @@ bool Contains(const std::vector<platform::ProcessIdentity>& list,
                        [&](const platform::ProcessIdentity& q) { return SameProcess(p, q); });
 }
 
-// An adb server is the adb process started with "fork-server" (by any adb
-// call that finds none) or run as "adb server"/"nodaemon server"; every
-// other adb process is a client that ends by itself.
-bool IsAdbServer(const std::vector<std::string>& args) {
-    return std::any_of(args.begin() + (args.empty() ? 0 : 1), args.end(),
-                       [](const std::string& a) { return a == "fork-server" || a == "server"; });
-}
-
 std::vector<platform::ProcessIdentity> SystemAdbServers() {
     std::vector<platform::ProcessIdentity> servers;
     for (long pid : platform::FindProcessesByName("adb")) {
-        if (IsAdbServer(platform::ProcessArguments(pid)))
+        if (zu::IsAdbServer(platform::ProcessArguments(pid)))
             servers.push_back(platform::IdentifyProcess(pid));
     }
     return servers;

@@ -113,12 +113,19 @@ protected:
         }
     }
 
-    // `before` runs first inside the namespace, in the background.
-    void StartZucamd(const std::string& before = std::string()) {
+    // `before` runs first inside the namespace, in the background; zucamd
+    // starts once the file `ready` (in the test's folder) is there, at most
+    // 10 s later.
+    void StartZucamd(const std::string& before = std::string(),
+                     const std::string& ready = std::string()) {
         std::vector<std::string> argv = {e2e::Bin("zucamd"), "--usb", "--no-announce", "--save-dir",
                                          dir_.path()};
+        const std::string wait =
+            ready.empty() ? std::string()
+                          : "i=0; while [ ! -e \"$ZUCAM_TEST_DIR/" + ready +
+                                "\" ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done; ";
         if (!before.empty())
-            argv.insert(argv.begin(), {"sh", "-c", before + " & exec \"$0\" \"$@\""});
+            argv.insert(argv.begin(), {"sh", "-c", before + " & " + wait + "exec \"$0\" \"$@\""});
         ASSERT_TRUE(e2e::StartInPidNamespace(&zucamd_, dir_, "zucamd", argv,
                                              {{"PATH", path_}, {"ZUCAM_TEST_DIR", dir_.path()}},
                                              &zucamdPid_))
@@ -283,7 +290,7 @@ TEST_F(ZucamdAdbServerTest, OnlyTheAdbServerZucamdStartedIsEndedAtExit) {
     ASSERT_TRUE(platform::MakeDirs(dir_.file("srv")));
     std::filesystem::copy_file("/bin/bash", dir_.file("srv/adb"));
     // An Android developer's adb server runs before zucamd starts.
-    StartZucamd(AdbServerCommand("developers-ended"));
+    StartZucamd(AdbServerCommand("developers-ended"), "developers-ended.up");
     // A few scans: the first starts our server, the next one notices it.
     ASSERT_TRUE(WaitForCall("[devices][-l]", 3, 20000)) << Calls();
     ASSERT_TRUE(platform::FileExists(dir_.file("started")));
