@@ -156,9 +156,20 @@ TEST_F(FramelessWindowTest, DialogCaptionPressMovesAndCloseButtonPressDoesNot) {
     EXPECT_EQ(box.result(), MessageBoxDialog::kResultClose);
 }
 
-TEST_F(FramelessWindowTest, WithoutWindowManagerSupportTheCaptionDragsTheWindow) {
-    // Xvfb runs no window manager, so the system move is refused and the
-    // helper follows the pointer itself.
+// On an X server without a window manager the system move and resize are
+// refused, and the helper follows the pointer itself.
+class BareFramelessWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!uitest::UseBareDisplay(&why))
+            GTEST_SKIP() << why;
+        uitest::App();
+        SetUpUiResources();
+    }
+};
+
+TEST_F(BareFramelessWindowTest, WithoutWindowManagerSupportTheCaptionDragsTheWindow) {
     MessageBoxDialog box;
     box.SetMessage(QString::fromUtf8("提示"));
     box.move(100, 100);
@@ -233,7 +244,7 @@ void Drag(QWidget* window, QPoint from, QPoint by) {
     Release(window, window->mapFromGlobal(global));
 }
 
-TEST_F(FramelessWindowTest, WithoutWindowManagerSupportEdgesResizeWithinTheWindowsLimits) {
+TEST_F(BareFramelessWindowTest, WithoutWindowManagerSupportEdgesResizeWithinTheWindowsLimits) {
     EdgeWindow window;
     window.setMinimumSize(200, 150);
     new FramelessHelper(&window, &window);

@@ -136,8 +136,8 @@ bool Click(const std::string& window, int x, int y) {
     Geometry g;
     if (!GetGeometry(window, &g))
         return false;
-    // Raised first: on a display that other tests share, their windows may
-    // have come up over it.
+    // Raised first: the program's own windows (a tip, a dialog) may have
+    // come up over it.
     return Run({"xdotool", "windowraise", window}, nullptr) == 0 && MoveAndClick(g.x + x, g.y + y);
 }
 

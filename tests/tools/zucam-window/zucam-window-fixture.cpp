@@ -68,13 +68,13 @@ bool WaitForListening(int port, int timeoutMs) {
 }
 
 void ZucamProgramTest::SetUp() {
-    ASSERT_FALSE(platform::GetEnv("DISPLAY").empty())
-        << "these tests need an X server: set DISPLAY (scripts/services.sh starts Xvfb)";
     platform::MakeDirs(dir_.file("runtime"), 0700);
     platform::MakeDirs(dir_.file("tmp"), 0700);
     platform::MakeDirs(dir_.file("home"), 0700);
     platform::MakeDirs(dir_.file("saved"), 0700);
     platform::MakeDirs(dir_.file("config/ZuCam"), 0700);
+    ASSERT_TRUE(display_.Start(dir_.file("tmp"), 30000))
+        << "Xvfb and openbox must be installed (scripts/install-deps.sh test)";
 }
 
 Env ZucamProgramTest::ZucamEnv() const {

@@ -13,6 +13,7 @@
 #include "platform/child-process.h"
 #include "tests/support/fake-tools.h"
 #include "tests/support/temp-dir.h"
+#include "tests/tools/zucam-window/x-display.h"
 
 namespace zwtest {
 
@@ -45,7 +46,7 @@ bool ShowsPattern(const QImage& image);
 // window shows before its server has started.
 bool WaitForListening(int port, int timeoutMs);
 
-// Each test: its own folders, stand-in tools and zucam processes.
+// Each test: its own folders, stand-in tools, X server and zucam processes.
 class ZucamProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -82,6 +83,10 @@ protected:
     zutest::TempDir dir_;
     zutest::FakeTools tools_;
     bool hardwareRender_ = false;
+    // Each test's windows on an X server of their own, managed by openbox as
+    // on people's desktops: no other test's window comes up over them
+    // between a raise and a click, nor into a captured picture.
+    xdisplay::PrivateDisplay display_;
 };
 
 }  // namespace zwtest

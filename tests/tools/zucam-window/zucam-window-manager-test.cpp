@@ -62,18 +62,7 @@ bool ClickMaximiseButton(const std::string& window, const xdisplay::Geometry& g,
                                1 + static_cast<int>(33 * scale));
 }
 
-// The same window manager as on people's desktops (openbox), on an X server
-// of the test's own.
-class ZucamWindowManagerTest : public ZucamProgramTest {
-protected:
-    void SetUp() override {
-        ZucamProgramTest::SetUp();
-        ASSERT_TRUE(display_.Start(dir_.file("tmp"), 30000))
-            << "Xvfb and openbox must be installed (scripts/install-deps.sh test)";
-    }
-
-    xdisplay::PrivateDisplay display_;
-};
+using ZucamWindowManagerTest = ZucamProgramTest;
 
 // Kept on top, the window never buries its own settings: the dialog stays
 // above it and takes the click on its close button. Maximise and restore

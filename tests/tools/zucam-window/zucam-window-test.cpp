@@ -1,4 +1,4 @@
-// ZuCam as a person meets it: the real zucam on the X server in DISPLAY,
+// ZuCam as a person meets it: the real zucam on an X server of its own,
 // a simulated phone streaming its pattern over TCP or Zup2p, the window
 // captured, clicked and covered from outside, the camera read back through
 // zucam-camera.
@@ -162,8 +162,8 @@ TEST_P(ZucamWindowTest, ShowsThePhoneFeedsTheCameraRaisesOnSecondStartAndClosesC
     std::string question;
     ASSERT_TRUE(xdisplay::WaitForNewWindow(zucam.pid(), before, 20000, &question))
         << "no question after the close button" << Diagnostics();
-    // On the shared display a click can come before the question takes
-    // input: it is answered again for as long as the question is still shown.
+    // A click can come before the question takes input: it is answered
+    // again for as long as the question is still shown.
     int code = -1;
     for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
         const std::vector<std::string> shown = xdisplay::VisibleWindows(zucam.pid(), "");
