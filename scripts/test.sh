@@ -28,6 +28,7 @@ fi
 # not. Every end-to-end test runs there, and the unit tests of the window, the
 # camera queue and the media code: the rest are plain logic the sanitizer
 # build covers, and leaving them out keeps CI short.
+# shellcheck disable=SC2046 # one file per word
 RELEASE_TESTS="$(sed -nE 's/^[[:space:]]*zucam_add_gtest\(([a-z0-9_]+) LABEL e2e.*/\1/p' \
     $(find tests -name CMakeLists.txt -o -name '*.cmake') | sort -u)
     renderers_test opengl_widget_gles_test main_window_test setting_dialog_test
@@ -45,6 +46,7 @@ services_up() {
     eval "$(./scripts/services.sh start)"
     STATES="$STATES $ZUCAM_SERVICES_STATE"
 }
+# shellcheck disable=SC2317 # called by the trap
 services_down() {
     for state in $STATES; do ZUCAM_SERVICES_STATE=$state ./scripts/services.sh stop; done
 }
@@ -61,9 +63,9 @@ report_display() {
     return 0
 }
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 # A test that fails is run once more and the failure stays in the output:
 # zucamd in USB mode on a machine loaded far past its cores has been seen
@@ -76,6 +78,7 @@ report_display
 services_up
 # Only the programs built above: the others are placeholders named *_NOT_BUILT,
 # and the language test's second run at 144 dpi needs the language test.
+# shellcheck disable=SC2086
 MALLOC_CHECK_=3 MALLOC_PERTURB_=165 \
     ctest --test-dir build/release --output-on-failure -j "$JOBS" $RETRY \
     -E '(_NOT_BUILT|^language_test_144dpi)$' || status=1
