@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QThread>
 #include <cstdlib>
 #include <string>
 
 #include "platform/child-process.h"
-#include "platform/files.h"
+#include "tests/support/xvfb.h"
 
 // Qt's xcb platform keeps D-Bus buffers (accessibility, input methods) until
 // the process ends.
@@ -57,34 +56,18 @@ bool UseBareDisplay(std::string* why) {
         *why = "no folder for the X server's files";
         return false;
     }
-    const std::string numberFile = std::string(dir) + "/display-number";
     // -terminate: the server ends when the program's connection does, so it
     // is never left behind whatever way the program ends after connecting.
     bareServer = new platform::ChildProcess;
-    platform::ChildProcess* server = bareServer;
-    platform::ChildProcess::Options options;
-    options.argv = {"sh", "-c",
-                    "exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -terminate "
-                    "3>\"$0\"",
-                    numberFile};
-    options.stdoutPath = std::string(dir) + "/xvfb.log";
-    options.stderrPath = std::string(dir) + "/xvfb.log";
-    if (!server->start(options)) {
-        *why = "Xvfb could not be started (scripts/install-deps.sh test installs it)";
+    std::string display;
+    if (!zutest::StartXvfb(bareServer, dir, true, 10000, &display)) {
+        *why =
+            "Xvfb did not take connections within 10 s (scripts/install-deps.sh test "
+            "installs it; see " +
+            display + ")";
         return false;
     }
-    std::string number;
-    for (int i = 0; i < 200 && number.find('\n') == std::string::npos; ++i) {
-        QThread::msleep(50);
-        platform::ReadWholeFile(numberFile, &number);
-        if (!server->running())
-            break;
-    }
-    if (number.find('\n') == std::string::npos) {
-        *why = "Xvfb did not take connections within 10 s (see " + std::string(dir) + "/xvfb.log)";
-        return false;
-    }
-    qputenv("DISPLAY", QByteArray(":") + QByteArray::fromStdString(number).trimmed());
+    qputenv("DISPLAY", QByteArray::fromStdString(display));
     // Its log stays open in the server; the folder need not.
     QDir(QString::fromStdString(dir)).removeRecursively();
     return true;

@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tests/support/xvfb.h"
 
 namespace xdisplay {
 
@@ -211,26 +212,10 @@ PrivateDisplay::~PrivateDisplay() {
 }
 
 bool PrivateDisplay::Start(const std::string& dir, int timeoutMs) {
-    platform::ChildProcess::Options o;
-    // Xvfb picks a free display number and writes it to the file once it
-    // takes connections.
-    const std::string numberFile = dir + "/display-number";
-    o.argv = {"sh", "-c",
-              "exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>\"$0\"",
-              numberFile};
-    o.stdoutPath = dir + "/xvfb.log";
-    o.stderrPath = dir + "/xvfb.err";
-    if (!server_.start(o))
+    if (!zutest::StartXvfb(&server_, dir, false, timeoutMs, &name_)) {
+        name_.clear();
         return false;
-    if (!Poll(timeoutMs, [&] {
-            std::string text;
-            return platform::ReadWholeFile(numberFile, &text) &&
-                   text.find('\n') != std::string::npos;
-        }))
-        return false;
-    std::string number;
-    platform::ReadWholeFile(numberFile, &number);
-    name_ = ":" + Words(number).at(0);
+    }
     const char* before = std::getenv("DISPLAY");
     hadDisplay_ = before != nullptr;
     previousDisplay_ = before ? before : "";
