@@ -31,23 +31,44 @@ if [ "$ONLY" != pipewire ] && ! { [ -n "${DISPLAY:-}" ] && x_answers "$DISPLAY";
     if [ -n "${DISPLAY:-}" ]; then
         echo "services.sh: no X server answers at $DISPLAY; starting one" >&2
     fi
-    # -displayfd: Xvfb takes the first free display number itself, so a
-    # socket left behind by a server that was killed is never mistaken for a
-    # running one. -noreset: by default the server resets whenever its last
-    # client leaves, and a window test connecting during that reset is refused.
-    setsid Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset \
-        3>"$STATE/display" >"$STATE/xvfb.log" 2>&1 </dev/null &
-    echo $! >"$STATE/xvfb.pid"
-    i=0
-    while ! grep -q '^[0-9]' "$STATE/display" 2>/dev/null && [ $i -lt 100 ]; do
-        sleep 0.1
-        i=$((i + 1))
+    # A display number of its own, from 93 on: low numbers are where
+    # people's desktops and the tests' own servers live. A number whose lock
+    # names a running process is taken; Xvfb clears a stale lock and socket
+    # itself. (-displayfd is no way out: a server started with it takes no
+    # lock, and one in another network namespace then takes over the socket
+    # file of a running server.) -noreset: by default the server resets
+    # whenever its last client leaves, and a window test connecting during
+    # that reset is refused.
+    number=93
+    started=
+    while [ -z "$started" ] && [ $number -lt 120 ]; do
+        lock=/tmp/.X$number-lock
+        if [ -e "$lock" ] && kill -0 "$(tr -dc 0-9 <"$lock")" 2>/dev/null; then
+            number=$((number + 1))
+            continue
+        fi
+        setsid Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp -noreset \
+            >"$STATE/xvfb.log" 2>&1 </dev/null &
+        pid=$!
+        i=0
+        while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do
+            if [ "$(tr -dc 0-9 2>/dev/null <"$lock")" = "$pid" ] && x_answers ":$number"; then
+                started=yes
+                break
+            fi
+            sleep 0.1
+            i=$((i + 1))
+        done
+        if [ -z "$started" ]; then
+            kill $pid 2>/dev/null || true
+            number=$((number + 1))
+        fi
     done
-    number=$(head -n 1 "$STATE/display" 2>/dev/null || true)
-    if [ -z "$number" ]; then
+    if [ -z "$started" ]; then
         echo "services.sh: Xvfb did not start (see $STATE/xvfb.log)" >&2
         exit 1
     fi
+    echo "$pid" >"$STATE/xvfb.pid"
     display=:$number
     echo "DISPLAY=$display; export DISPLAY"
     # A real window manager, as people have one: it stacks, maximises and

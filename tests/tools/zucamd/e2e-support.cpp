@@ -195,4 +195,19 @@ std::vector<std::string> FilesStartingWith(const std::string& dir, const std::st
     return files;
 }
 
+bool SmallDisk(const std::string& dir, std::vector<std::string>* wrapper) {
+    std::filesystem::create_directories(dir);
+    const std::string mount =
+        "mount -t tmpfs -o size=1m tmpfs \"$0\" && head -c 600000 /dev/zero > \"$0/filler\"";
+    std::string out;
+    if (platform::RunProcess({"unshare", "-m", "sh", "-c", mount, dir}, 10000, &out) != 0)
+        return false;
+    *wrapper = {"unshare", "-m", "sh", "-c", mount + " && exec \"$@\"", dir};
+    return true;
+}
+
+std::string SeenBy(long pid, const std::string& path) {
+    return "/proc/" + std::to_string(pid) + "/root" + path;
+}
+
 }  // namespace e2e

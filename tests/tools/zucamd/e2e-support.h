@@ -65,4 +65,12 @@ int CountOf(const std::string& haystack, const std::string& text);
 // Files in `dir` whose name starts with `prefix`.
 std::vector<std::string> FilesStartingWith(const std::string& dir, const std::string& prefix);
 
+// A save folder on a nearly full disk: a 1 MiB tmpfs on `dir`, mounted in a
+// mount namespace of the program's own and most of it taken by a filler, so
+// that a recording meets the full disk within seconds. `wrapper` goes before
+// the program's command line. False when mounting is not allowed (root only).
+bool SmallDisk(const std::string& dir, std::vector<std::string>* wrapper);
+// `path` as the process `pid` sees it, in its own mount namespace.
+std::string SeenBy(long pid, const std::string& path);
+
 }  // namespace e2e

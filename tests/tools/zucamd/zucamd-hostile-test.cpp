@@ -356,18 +356,10 @@ int RecordedPictures(const std::string& path, std::string* error) {
 // the failure.
 TEST_F(ZucamdHostileTest, FullDiskEndsTheRecordingAndKeepsWhatWasWritten) {
     const std::string saveDir = dir_.file("small-disk");
-    std::filesystem::create_directories(saveDir);
-    // A 1 MiB tmpfs in a mount namespace of zucamd's own; most of it taken by
-    // a filler, so that the recording meets the full disk within seconds.
-    const std::string mountScript =
-        "mount -t tmpfs -o size=1m tmpfs \"$0\" && head -c 600000 /dev/zero > \"$0/filler\"";
-    std::string out;
-    if (platform::RunProcess({"unshare", "-m", "sh", "-c", mountScript, saveDir}, 10000, &out) !=
-        0) {
+    std::vector<std::string> smallDisk;
+    if (!e2e::SmallDisk(saveDir, &smallDisk))
         GTEST_SKIP() << "mounting a tmpfs in a private mount namespace needs root";
-    }
-    ASSERT_NO_FATAL_FAILURE(StartZucamd(
-        {"unshare", "-m", "sh", "-c", mountScript + " && exec \"$@\"", saveDir}, saveDir));
+    ASSERT_NO_FATAL_FAILURE(StartZucamd(smallDisk, saveDir));
 
     platform::ChildProcess phone;
     ASSERT_TRUE(e2e::Start(&phone, dir_, "phone",
@@ -375,7 +367,7 @@ TEST_F(ZucamdHostileTest, FullDiskEndsTheRecordingAndKeepsWhatWasWritten) {
                                   "record-start@1", "--command", "record-query@19"})));
     ASSERT_TRUE(WaitLog("No space left on device", 60000)) << Log();
     // The file lives in zucamd's mount namespace; copied out while it runs.
-    const std::string theirs = "/proc/" + std::to_string(zucamd_.pid()) + "/root" + saveDir;
+    const std::string theirs = e2e::SeenBy(zucamd_.pid(), saveDir);
     std::vector<std::string> files = e2e::FilesStartingWith(theirs, "ZuCam_recoder[");
     ASSERT_EQ(files.size(), 1u) << Log();
     const std::string copy = dir_.file("recording.mp4");

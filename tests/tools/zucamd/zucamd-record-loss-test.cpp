@@ -207,18 +207,10 @@ TEST_P(ZucamdRecordLossTest, AHangUpFinishesTheRecording) {
 
 TEST_P(ZucamdRecordLossTest, AFullDiskEndsTheRecordingAndSaysWhichFileKeptIt) {
     const std::string saveDir = dir_.file("small-disk");
-    std::filesystem::create_directories(saveDir);
-    // A 1 MiB tmpfs in a mount namespace of zucamd's own, most of it taken
-    // by a filler, so that the recording meets the full disk within seconds.
-    const std::string mountScript =
-        "mount -t tmpfs -o size=1m tmpfs \"$0\" && head -c 600000 /dev/zero > \"$0/filler\"";
-    std::string out;
-    if (platform::RunProcess({"unshare", "-m", "sh", "-c", mountScript, saveDir}, 10000, &out) !=
-        0) {
+    std::vector<std::string> smallDisk;
+    if (!e2e::SmallDisk(saveDir, &smallDisk))
         GTEST_SKIP() << "mounting a tmpfs in a private mount namespace needs root";
-    }
-    ASSERT_NO_FATAL_FAILURE(StartZucamd(
-        saveDir, {"unshare", "-m", "sh", "-c", mountScript + " && exec \"$@\"", saveDir}));
+    ASSERT_NO_FATAL_FAILURE(StartZucamd(saveDir, smallDisk));
     // The phone asks every second whether it is still recording.
     std::vector<std::string> commands = {"record-start@1"};
     for (int at = 2; at <= 60; ++at)
@@ -246,7 +238,7 @@ TEST_P(ZucamdRecordLossTest, AFullDiskEndsTheRecordingAndSaysWhichFileKeptIt) {
     EXPECT_NE(told.find("ZuCam_recoder["), std::string::npos) << told;
     // The file lives in zucamd's mount namespace; copied out while it
     // runs, once the recording has been torn down.
-    const std::string theirs = "/proc/" + std::to_string(zucamd_.pid()) + "/root" + saveDir;
+    const std::string theirs = e2e::SeenBy(zucamd_.pid(), saveDir);
     const std::string path = OnlyRecording(theirs);
     ASSERT_FALSE(path.empty());
     EXPECT_NE(told.find(std::filesystem::path(path).filename().string()), std::string::npos)
