@@ -143,6 +143,15 @@ protected:
         return false;
     }
 
+    // What zucamd left to read once it ended: its terminal, where a
+    // sanitizer reports, and the end of its log.
+    std::string Ended() const {
+        const std::string log = e2e::ReadText(e2e::ZucamdLog(dir_));
+        return "\n--- zucamd stderr ---\n" + e2e::ReadText(dir_.file("zucamd.err")) +
+               "\n--- zucamd log (end) ---\n" +
+               log.substr(log.size() > 8192 ? log.size() - 8192 : 0);
+    }
+
     std::string Calls() const {
         std::string all;
         for (const std::string& call : adb_.calls())
@@ -240,7 +249,7 @@ TEST_F(ZucamdUsbTest, PhoneOnTheCableStreamsToTheCameraThroughTheMappedPorts) {
     // mapping (on all devices: no serial). Whether the queue went is not
     // asked here: another ZuCam on the machine may hold the name by now.
     ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
-    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << Ended();
     const std::vector<std::string> calls = adb_.calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), kRemoveAll) << Calls() << e2e::ReadText(e2e::ZucamdLog(dir_));
@@ -295,7 +304,7 @@ TEST_F(ZucamdAdbServerTest, OnlyTheAdbServerZucamdStartedIsEndedAtExit) {
     ASSERT_TRUE(WaitForCall("[devices][-l]", 3, 20000)) << Calls();
     ASSERT_TRUE(platform::FileExists(dir_.file("started")));
     ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
-    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << Ended();
     const std::string log = e2e::ReadText(e2e::ZucamdLog(dir_));
     EXPECT_EQ(e2e::CountOf(log, "ending the adb server"), 1) << log;
     EXPECT_FALSE(platform::FileExists(dir_.file("developers-ended")))
@@ -321,7 +330,7 @@ TEST_F(ZucamdUsbTest, WithoutAdbItSaysSoOnceAndKeepsLooking) {
               std::string::npos)
         << e2e::ReadText(dir_.file("zucamd.out"));
     ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
-    EXPECT_EQ(zucamd_.wait(15000), 0) << e2e::ReadText(e2e::ZucamdLog(dir_));
+    EXPECT_EQ(zucamd_.wait(15000), 0) << Ended();
 }
 
 TEST_F(ZucamdUsbTest, OccupiedPortIsReportedAndNothingIsMapped) {
@@ -389,7 +398,7 @@ TEST_F(ZucamdEndlessAdbTest, EndlessAdbLeavesABoundedLogAndNoOrphan) {
     ASSERT_GE(e2e::CountOf(e2e::ReadText(log), "adb printed more than"), 3) << Calls();
     EXPECT_TRUE(NoLeftoverWithin(10000)) << "an adb call left a process behind";
     ASSERT_TRUE(platform::TerminateProcess(zucamdPid_));
-    EXPECT_EQ(zucamd_.wait(30000), 0);
+    EXPECT_EQ(zucamd_.wait(30000), 0) << Ended();
     EXPECT_LE(FolderBytes(platform::DirName(log)), 25LL * 1024 * 1024);
     EXPECT_TRUE(NoLeftoverWithin(10000));
 }
