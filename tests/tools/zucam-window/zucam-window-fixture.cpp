@@ -131,6 +131,12 @@ void ZucamProgramTest::ExpectSettingsWrittenAtExit(bool hardwareRender) {
     EXPECT_EQ(root["cfg_save_dir"].asString(), dir_.file("saved"));
 }
 
+void ZucamProgramTest::StartServing(platform::ChildProcess* zucam, std::string* window) {
+    ASSERT_TRUE(StartZucam(zucam, "zucam"));
+    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam->pid(), kStartMs, window)) << Diagnostics();
+    ASSERT_TRUE(WaitForListening(10080, kStartMs)) << Diagnostics();
+}
+
 std::string ZucamProgramTest::Diagnostics() const {
     return "\n--- zucam log ---\n" + e2e::ReadText(e2e::ZucamdLog(dir_)) +
            "\n--- zucam stderr ---\n" + e2e::ReadText(dir_.file("zucam.err"));

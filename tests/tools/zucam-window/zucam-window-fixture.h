@@ -58,6 +58,10 @@ protected:
 
     bool StartZucam(platform::ChildProcess* zucam, const std::string& tag);
 
+    // Starts zucam and waits until its main window shows and phones can
+    // connect; `window` is the main window.
+    void StartServing(platform::ChildProcess* zucam, std::string* window);
+
     std::string SettingsPath() const { return dir_.file("config/ZuCam/settings.json"); }
 
     void WriteSettings(bool hardwareRender, bool onTop = false);

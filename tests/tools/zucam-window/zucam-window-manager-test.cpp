@@ -178,10 +178,8 @@ TEST_P(ZucamSizeChangeTest, APictureSizeThatChangesEveryPictureIsShownFor10Secon
     hardwareRender_ = GetParam();
     WriteSettings(hardwareRender_);
     platform::ChildProcess zucam;
-    ASSERT_TRUE(StartZucam(&zucam, "zucam"));
     std::string window;
-    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam.pid(), kStartMs, &window)) << Diagnostics();
-    ASSERT_TRUE(WaitForListening(10080, kStartMs)) << Diagnostics();
+    ASSERT_NO_FATAL_FAILURE(StartServing(&zucam, &window));
     platform::ChildProcess phone;
     ASSERT_TRUE(
         e2e::Start(&phone, dir_, "phone",

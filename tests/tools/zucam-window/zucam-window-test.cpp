@@ -200,10 +200,8 @@ class ZucamSignalTest : public ZucamProgramTest, public ::testing::WithParamInte
 TEST_P(ZucamSignalTest, TerminationWhileStreamingEndsLikeAConfirmedClose) {
     WriteSettings(false);
     platform::ChildProcess zucam;
-    ASSERT_TRUE(StartZucam(&zucam, "zucam"));
     std::string window;
-    ASSERT_TRUE(xdisplay::WaitForMainWindow(zucam.pid(), kStartMs, &window)) << Diagnostics();
-    ASSERT_TRUE(WaitForListening(10080, kStartMs)) << Diagnostics();
+    ASSERT_NO_FATAL_FAILURE(StartServing(&zucam, &window));
     platform::ChildProcess phone;
     ASSERT_TRUE(e2e::Start(&phone, dir_, "phone",
                            {e2e::Bin("zucam-phone-sim"), "--port", "10080", "--pattern",

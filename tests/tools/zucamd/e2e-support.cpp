@@ -153,6 +153,12 @@ bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
     return WaitForText(e2e::ZucamdLog(dir), "serving Wi-Fi phones", 30000);
 }
 
+std::vector<std::string> PhoneSim(int port, const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {Bin("zucam-phone-sim"), "--port", std::to_string(port)};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return argv;
+}
+
 std::string ZucamdLog(const zutest::TempDir& dir) {
     return dir.file("state") + "/ZuCam/zucam.log";
 }

@@ -54,6 +54,8 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 // zucamd.err. False when it does not come up within 30 s.
 bool StartZucamd(platform::ChildProcess* zucamd, const zutest::TempDir& dir,
                  const std::vector<std::string>& extraArgs = {}, const Env& extraEnv = {});
+// The phone simulator's command line, streaming to `port` with `options`.
+std::vector<std::string> PhoneSim(int port, const std::vector<std::string>& options);
 // The log file of the programs started with IsolatedEnv(dir).
 std::string ZucamdLog(const zutest::TempDir& dir);
 

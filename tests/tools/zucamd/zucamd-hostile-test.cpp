@@ -121,14 +121,10 @@ protected:
     }
 
     std::vector<std::string> Phone(const std::vector<std::string>& options) const {
-        std::vector<std::string> argv = {e2e::Bin("zucam-phone-sim"), "--port",
-                                         std::to_string(kPort)};
-        argv.insert(argv.end(), options.begin(), options.end());
-        return argv;
+        return e2e::PhoneSim(kPort, options);
     }
 
-    // zucamd logs into the log file of the isolated environment.
-    std::string LogPath() const { return dir_.file("state") + "/ZuCam/zucam.log"; }
+    std::string LogPath() const { return e2e::ZucamdLog(dir_); }
     std::string Log() const { return e2e::ReadText(LogPath()); }
     bool WaitLog(const std::string& text, int ms = kLogLimitMs) const {
         return e2e::WaitForText(LogPath(), text, ms);

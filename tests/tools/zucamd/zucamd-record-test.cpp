@@ -65,9 +65,7 @@ protected:
     }
 
     std::vector<std::string> Phone(const std::vector<std::string>& options) const {
-        std::vector<std::string> argv = {e2e::Bin("zucam-phone-sim"), "--port", "10080"};
-        argv.insert(argv.end(), options.begin(), options.end());
-        return argv;
+        return e2e::PhoneSim(10080, options);
     }
 
     // Runs the phone to its end; its exit code.
